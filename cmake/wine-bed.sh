@@ -1,0 +1,38 @@
+#!/bin/sh
+# The Wine test bed: one prefix in the build tree, one persistent
+# wineserver for the whole test run.
+#   wine-bed.sh start PREFIX   create the prefix once, start the server, warm up
+#   wine-bed.sh stop PREFIX    stop the server of that prefix
+#
+# Wine's background processes (services.exe, winedevice.exe, explorer.exe)
+# inherit the standard handles of the first Wine process; if those were the
+# pipe that ctest or CI reads, the reader would wait for them until its
+# time-out.  So every process started here gets /dev/null.
+set -u
+cmd=$1
+export WINEPREFIX=$2
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+case "$cmd" in
+start)
+    mkdir -p "$WINEPREFIX"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wineboot -i </dev/null >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
+    fi
+    wineserver -p </dev/null >/dev/null 2>&1
+    # The first program in a cold prefix starts the services; wait for that
+    # here rather than in a timing-sensitive test.
+    wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+    wine reg.exe query 'HKLM\System\CurrentControlSet\Services' </dev/null >/dev/null 2>&1
+    echo "wine prefix ready: $WINEPREFIX"
+    ;;
+stop)
+    wineserver -k </dev/null >/dev/null 2>&1
+    echo "wineserver stopped: $WINEPREFIX"
+    ;;
+*)
+    echo "usage: $0 start|stop PREFIX" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,52 @@
+// Path utilities of the launcher: its own paths in wide and narrow form,
+// code-page conversion, resolving relative paths against the executable's
+// directory, existence tests, and short (8.3) names through cmd.exe.
+// All values are computed once and cached.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The executable's path: wide long form, and the narrow form chosen by the
+// fallback chain (long, 8.3 short, cmd.exe short, GetShortPathNameA).
+const wchar_t* executableLongPath();
+const char* executableNarrowPath();
+// The executable's directory with a trailing backslash: narrow, the narrow
+// form widened, and from the long path.
+const char* executableDirNarrow();
+const wchar_t* executableDirWideFromNarrow();
+const wchar_t* executableDirWideLong();
+
+// Wide to narrow in the file-API code page (OEM when AreFileApisANSI is
+// false).  `lossy` reports whether a character had to be replaced.
+std::string narrowPath(const wchar_t* wide, bool* lossy = nullptr);
+// Narrow to wide in the same code page.
+std::wstring widenPath(const char* narrow);
+
+// Collapses doubled backslashes after the first two characters, in place;
+// the narrow variant leaves the text unchanged when narrowing back is lossy.
+void collapseBackslashesNarrow(char* path);
+// Lower-cases (A to Z) in place; the narrow variant keeps the input when
+// narrowing back is lossy.
+void lowerCasePathWide(wchar_t* path);
+void lowerCasePathNarrow(char* path);
+
+// Makes `path` absolute against the executable's directory (or, when
+// `referenceFile` is given, against that file's directory) and collapses
+// backslashes.  The wide variant uses the long directory when
+// `useLongDirectory` is set, else the narrow one widened.
+void resolvePathWide(const wchar_t* path, wchar_t* out, int size, bool useLongDirectory,
+                     const wchar_t* referenceFile = nullptr);
+void resolvePathNarrow(const char* path, char* out, int size, const char* referenceFile = nullptr);
+
+// Resolve, then GetFullPathName, lower-case unless `keepCase`, collapse.
+void fullPathWide(const wchar_t* path, wchar_t* out, int size, bool keepCase, bool useLongDirectory);
+void fullPathNarrow(const char* path, char* out, int size, bool keepCase);
+
+// A drive root ("C:\", "C:\.", "C:\.\.") exists without a look-up; anything
+// else when FindFirstFile finds it.  `lastWrite` receives its FILETIME.
+bool pathExistsWide(const wchar_t* path, uint64_t* lastWrite = nullptr);
+bool pathExistsNarrow(const char* path, uint64_t* lastWrite = nullptr);
+
+// The narrow short path that cmd.exe prints for `path` (for %I in ("path")
+// do @echo %~sI); false when that fails.
+bool shortPathViaCmd(const wchar_t* path, std::string& shortPath);
