@@ -1,6 +1,8 @@
 // Pure path-string rules shared by the narrow and wide path utilities.
+// Defined for char and wchar_t.
 #pragma once
 #include <cstddef>
+#include <string>
 
 // Keeps the first two characters (the two backslashes of a UNC path), then
 // drops every backslash that directly follows a kept backslash:
@@ -9,7 +11,8 @@ template <class Ch> void collapseBackslashes(Ch* path);
 
 // Neither drive-rooted ("C:\") nor UNC ("\\"); a leading double quote is
 // skipped.  Strings shorter than 3 characters are relative, and so is one
-// shorter than 4 with its quote.
+// shorter than 4 with its quote.  A forward slash counts as a separator
+// in the root ("C:/x", "//srv/x" are absolute).
 template <class Ch> bool isRelativePath(const Ch* path);
 
 // At least 5 characters whose last four are ".exe", ignoring case.
@@ -20,3 +23,10 @@ template <class Ch> bool isDriveRoot(const Ch* path);
 
 // Lower-cases A to Z in place.
 template <class Ch> void lowerCaseAscii(Ch* text);
+
+// The short path in what `cmd.exe /C for %I in ("...") do @echo %~sI`
+// printed: the text up to the first line end, accepted only when the
+// command exited with 0, printed at least 6 bytes, and the line holds no
+// "?" (a character the console code page could not represent).
+bool shortPathFromCmdOutput(const char* output, size_t count, unsigned long exitCode,
+                            std::string& shortPath);

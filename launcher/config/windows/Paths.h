@@ -33,20 +33,24 @@ void lowerCasePathNarrow(char* path);
 // Makes `path` absolute against the executable's directory (or, when
 // `referenceFile` is given, against that file's directory) and collapses
 // backslashes.  The wide variant uses the long directory when
-// `useLongDirectory` is set, else the narrow one widened.
+// `useLongDirectory` is set, else the narrow one widened.  `size` counts
+// characters; a result that does not fit leaves `out` empty (logged).
 void resolvePathWide(const wchar_t* path, wchar_t* out, int size, bool useLongDirectory,
                      const wchar_t* referenceFile = nullptr);
 void resolvePathNarrow(const char* path, char* out, int size, const char* referenceFile = nullptr);
 
 // Resolve, then GetFullPathName, lower-case unless `keepCase`, collapse.
+// A result that does not fit leaves `out` empty (logged).
 void fullPathWide(const wchar_t* path, wchar_t* out, int size, bool keepCase, bool useLongDirectory);
 void fullPathNarrow(const char* path, char* out, int size, bool keepCase);
 
 // A drive root ("C:\", "C:\.", "C:\.\.") exists without a look-up; anything
-// else when FindFirstFile finds it.  `lastWrite` receives its FILETIME.
+// else when FindFirstFile finds it.  `lastWrite` receives its FILETIME (0
+// for a drive root or a missing path).  A wildcard pattern never exists.
 bool pathExistsWide(const wchar_t* path, uint64_t* lastWrite = nullptr);
 bool pathExistsNarrow(const char* path, uint64_t* lastWrite = nullptr);
 
 // The narrow short path that cmd.exe prints for `path` (for %I in ("path")
-// do @echo %~sI); false when that fails.
+// do @echo %~sI); false when that fails.  Paths holding a double quote or
+// "%" are refused: cmd.exe would run or expand parts of them.
 bool shortPathViaCmd(const wchar_t* path, std::string& shortPath);

@@ -1,0 +1,27 @@
+#include "launcher/config/EmbeddedNames.h"
+
+std::vector<std::string> splitEmbeddedNames(const std::string& list) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(';', start);
+        if (end == std::string::npos) end = list.size();
+        if (end > start) names.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+bool isSafeEmbeddedName(const std::string& name) {
+    if (name.empty() || name[0] == '\\' || name[0] == '/') return false;
+    if (name.find(':') != std::string::npos) return false;  // drive or alternate stream
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("\\/", start);
+        if (end == std::string::npos) end = name.size();
+        std::string part = name.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..") return false;
+        start = end + 1;
+    }
+    return true;
+}
