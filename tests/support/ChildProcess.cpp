@@ -115,11 +115,14 @@ MessageBoxSeen answerMessageBox(DWORD processId) {
     std::pair<DWORD, HWND> search{processId, nullptr};
     EnumWindows(findBox, reinterpret_cast<LPARAM>(&search));
     if (!search.second) return seen;
+    // The message text is the static control with id 0xFFFF; until the box
+    // is fully built it may not exist or be empty yet: try again later.
+    HWND text = GetDlgItem(search.second, 0xFFFF);
+    if (!text || !IsWindowVisible(search.second)) return seen;
+    seen.text = windowText(text);
+    if (seen.text.empty()) return seen;
     seen.found = true;
     seen.caption = windowText(search.second);
-    // The message text is the static control with id 0xFFFF.
-    HWND text = GetDlgItem(search.second, 0xFFFF);
-    if (text) seen.text = windowText(text);
     PostMessageW(search.second, WM_COMMAND, IDOK, 0);
     return seen;
 }

@@ -76,6 +76,18 @@ TEST(ConfigBlockFormat, RoundTripKeepsOrderDuplicatesAndGroups) {
     EXPECT_EQ(read.groups[1].messages[0].text, u"\u00c4\u20ac\U0001F600");
 }
 
+TEST(ConfigBlockRead, NegativeCountsMeanEmptyLists) {
+    std::vector<uint8_t> bytes;
+    putInt(bytes, kBlockMagic);
+    for (int i = 0; i < 4; ++i) putInt(bytes, 0);
+    for (int list = 0; list < 3; ++list) putInt(bytes, 0x80000000u);
+    BlockData read;
+    uint32_t end = 0;
+    EXPECT_EQ(readAll(bytes, read, &end), BlockStatus::Ok);
+    EXPECT_TRUE(read.config.empty() && read.messages.empty() && read.groups.empty());
+    EXPECT_EQ(end, bytes.size());
+}
+
 TEST(ConfigBlockRead, WrongMagicIsRefused) {
     std::vector<uint8_t> bytes = serializeBlock(sampleBlock());
     bytes[0] ^= 1;
