@@ -16,9 +16,10 @@ protected:
         exe = dir.file(L"probe.exe");
     }
 
-    ChildResult run(const wchar_t* arguments = L"") {
+    ChildResult run(const wchar_t* arguments = L"", std::vector<std::wstring> environment = {}) {
         ChildOptions options;
         options.environment = {L"TMP=" + dir.file(L"tmp"), L"TEMP=" + dir.file(L"tmp"), L"TAVRA_LOG=yes"};
+        options.environment.insert(options.environment.end(), environment.begin(), environment.end());
         return runChild(commandLine(exe, arguments), options);
     }
 
@@ -147,4 +148,54 @@ TEST_F(Extraction, ImageEndingEarlyFailsWith16) {
     EXPECT_NE(log().find("ERROR: ReadFile failed 0 "), std::string::npos);
     EXPECT_NE(log().find("ERROR: Failed to extract "), std::string::npos);
     for (const std::wstring& left : leftovers()) EXPECT_EQ(left.find(L"_dir"), std::wstring::npos);
+}
+
+// ---- the temporary directory candidates ----------------------------------
+
+class TempCandidates : public Extraction {
+protected:
+    void SetUp() override {
+        Extraction::SetUp();
+        packTo(exe, sampleDescription(), probeImagePath());
+        profileTemp = dir.file(L"profile\\AppData\\Local\\Temp");
+        for (const wchar_t* d : {L"profile", L"profile\\AppData", L"profile\\AppData\\Local", L"profile\\AppData\\Local\\Temp", L"home"})
+            CreateDirectoryW(dir.file(d).c_str(), nullptr);
+    }
+
+    // TMP and TEMP at a place where no directory can be made.
+    std::vector<std::wstring> noTempPath() { return {L"TMP=Q:\\nowhere", L"TEMP=Q:\\nowhere"}; }
+
+    std::wstring profileTemp;
+};
+
+TEST_F(TempCandidates, TempPathComesFirstAsWindowsGivesIt) {
+    ChildResult r = run();
+    EXPECT_EQ(wideUtf8(field(r, "tempWide")), dir.file(L"tmp\\"));
+    EXPECT_EQ(wideUtf8(field(r, "tempNarrow")), dir.file(L"tmp\\"));
+}
+
+TEST_F(TempCandidates, ThenTheProfilesTempThenHomeDriveAndPath) {
+    std::vector<std::wstring> env = noTempPath();
+    env.push_back(L"USERPROFILE=" + dir.file(L"profile"));
+    ChildResult r = run(L"", env);
+    EXPECT_EQ(wideUtf8(field(r, "tempWide")), profileTemp);
+    EXPECT_EQ(wideUtf8(field(r, "tempNarrow")), profileTemp);
+
+    std::wstring home = dir.file(L"home");
+    env = noTempPath();
+    env.push_back(L"USERPROFILE=");
+    env.push_back(L"HOMEDRIVE=" + home.substr(0, 2));
+    env.push_back(L"HOMEPATH=" + home.substr(2));
+    r = run(L"", env);
+    EXPECT_EQ(wideUtf8(field(r, "tempWide")), home);
+    EXPECT_EQ(wideUtf8(field(r, "tempNarrow")), home);
+}
+
+TEST_F(TempCandidates, NarrowSearchSkipsANameTheAnsiCodePageCannotShow) {
+    std::wstring foreign = dir.file(L"tmp\u0416");
+    ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
+    std::vector<std::wstring> env = {L"TMP=" + foreign, L"TEMP=" + foreign, L"USERPROFILE=" + dir.file(L"profile")};
+    ChildResult r = run(L"", env);
+    EXPECT_EQ(wideUtf8(field(r, "tempWide")), foreign + L"\\");
+    EXPECT_EQ(wideUtf8(field(r, "tempNarrow")), profileTemp);
 }

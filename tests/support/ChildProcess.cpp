@@ -27,8 +27,12 @@ std::wstring environmentBlock(const std::vector<std::wstring>& changes) {
         if (!replaced) entries.push_back(entry);
     }
     FreeEnvironmentStringsW(block);
-    for (const std::wstring& c : changes)
-        if (c.back() != L'=') entries.push_back(c);  // "NAME=" removes the variable
+    for (size_t i = 0; i < changes.size(); ++i) {
+        bool overridden = false;  // a later change of the same name wins
+        for (size_t j = i + 1; j < changes.size(); ++j)
+            overridden |= sameName(variableName(changes[i]), variableName(changes[j]));
+        if (!overridden && changes[i].back() != L'=') entries.push_back(changes[i]);  // "NAME=" removes it
+    }
     std::wstring out;
     for (const std::wstring& e : entries) {
         out += e;

@@ -17,7 +17,9 @@ struct ChildResult {
 };
 
 struct ChildOptions {
-    // "NAME=value" entries added to (or replacing in) this process's environment.
+    // "NAME=value" entries added to (or replacing in) this process's
+    // environment; "NAME=" removes a variable; a later entry of the same
+    // name wins.
     std::vector<std::wstring> environment;
     std::wstring workingDirectory;  // empty: inherit
     DWORD timeoutMs = 60000;

@@ -1,6 +1,7 @@
 // A test double for the launcher's start: reads the configuration block
 // appended to this program and extracts its embedded files, then prints
-// the extraction directory and the end position.  With "fail" as argument
+// the temporary directories it chose (the wide one as UTF-8), the
+// extraction directory and the end position.  With "fail" as argument
 // it stops through the fatal path afterwards, as the launch driver does
 // when a later step fails.
 #include <cstdio>
@@ -11,8 +12,17 @@
 #include "launcher/config/windows/Extraction.h"
 #include "launcher/config/windows/TempDir.h"
 
+#include <windows.h>
+
 int wmain(int argc, wchar_t** argv) {
     loadConfigurationBlock();
+    char narrow[6000];
+    wchar_t wide[6000];
+    char wideUtf8[18000];
+    findTempDirNarrow(narrow);
+    findTempDirWide(wide, true);
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, wideUtf8, sizeof wideUtf8, nullptr, nullptr);
+    printf("tempNarrow=%s\ntempWide=%s\n", narrow, wideUtf8);
     int result = extractEmbeddedFiles(true);
     printf("result=%d\ndir=%s\nend=%u\n", result, extractionDirectory(), extractionEndPosition());
     fflush(stdout);
