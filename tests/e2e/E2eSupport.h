@@ -29,6 +29,7 @@ private:
 // The generic launcher and the extraction probe, as built.
 std::wstring launcherImagePath();
 std::wstring probeImagePath();
+std::wstring instanceProbeImagePath();
 
 // The sample description of the repository.
 LauncherDescription sampleDescription();

@@ -114,6 +114,25 @@ ChildResult runChild(const std::wstring& commandLine, const ChildOptions& option
     return result;
 }
 
+HANDLE startChild(const std::wstring& commandLine, const std::vector<std::wstring>& environment) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = si.hStdOutput = si.hStdError = nul;
+    PROCESS_INFORMATION pi{};
+    std::wstring line = commandLine;
+    std::wstring env = environmentBlock(environment);
+    BOOL started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT, &env[0],
+                                  nullptr, &si, &pi);
+    CloseHandle(nul);
+    if (!started) return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
 MessageBoxSeen answerMessageBox(DWORD processId) {
     MessageBoxSeen seen;
     std::pair<DWORD, HWND> search{processId, nullptr};

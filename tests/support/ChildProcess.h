@@ -30,6 +30,10 @@ struct ChildOptions {
 
 ChildResult runChild(const std::wstring& commandLine, const ChildOptions& options = ChildOptions());
 
+// Starts a program without waiting for it (standard handles on NUL);
+// returns its process handle, which the caller closes, or null.
+HANDLE startChild(const std::wstring& commandLine, const std::vector<std::wstring>& environment = {});
+
 // A message box shown by the given process: its caption and text.
 struct MessageBoxSeen {
     bool found = false;

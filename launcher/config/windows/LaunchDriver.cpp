@@ -1,20 +1,35 @@
 #include "launcher/config/windows/LaunchDriver.h"
 
+#include <windows.h>
+
 #include "launcher/config/Log.h"
 #include "launcher/config/windows/Errors.h"
 #include "launcher/config/windows/Extraction.h"
+#include "launcher/launch/windows/SingleInstance.h"
 
 namespace {
 
 constexpr int kInternalErrorMessage = 1009;
+
+// The service's child ignores console close, logoff and shutdown events:
+// the service process decides when the application stops.
+BOOL WINAPI ignoreConsoleEvent(DWORD) {
+    logLine(L"ConsoleCtrlHandler event");
+    return TRUE;
+}
 
 }  // namespace
 
 void runApplication(ArgumentVector& arguments, bool childRole) {
     if (extractEmbeddedFiles(true) != 0) fatalMessage(kInternalErrorMessage, "16");
 
-    // The native library path, the instance claim, the JVM search and the
-    // JVM launch are not part of this build yet.
+    if (childRole) {
+        logLine(L"registering ConsoleCtrlHandler");
+        SetConsoleCtrlHandler(ignoreConsoleEvent, TRUE);
+    }
+    claimInstance();
+
+    // The JVM search and the JVM launch are not part of this build yet.
     logError(L"launch driver: running the application is not available in this build (%d arguments, child role %d)",
              static_cast<int>(arguments.size()), childRole ? 1 : 0);
     fatalExit(1);

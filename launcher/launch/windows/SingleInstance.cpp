@@ -1,0 +1,117 @@
+#include "launcher/launch/windows/SingleInstance.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "launcher/config/ConfigTables.h"
+#include "launcher/config/Log.h"
+#include "launcher/config/windows/Errors.h"
+#include "launcher/config/windows/Paths.h"
+#include "launcher/launch/OptionRules.h"
+
+namespace {
+
+constexpr int kSingleInstanceKey = 10005;
+constexpr int kGlobalNameKey = 158;
+constexpr int kToFrontKey = 10007;
+constexpr int kLastCounter = 100000;
+constexpr int kRecordRetries = 50;
+constexpr DWORD kRecordRetryMs = 100;
+const char kRecordKey[] = "SOFTWARE\\brightmoor\\lorix\\pids\\";
+
+std::string g_name;
+
+// The executable's narrow path, full and lower-cased: the instance's
+// identity, for the semaphore name and the registry record.
+std::string instancePath() {
+    char full[kBufferChars];
+    fullPathNarrow(executableNarrowPath(), full, kBufferChars, false);
+    return full;
+}
+
+void writeInstanceRecord(const std::string& path) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    DWORD pid = GetCurrentProcessId();
+    RegSetValueExA(key, path.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&pid), sizeof pid);
+    RegCloseKey(key);
+}
+
+DWORD readInstanceRecord(const std::string& path) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    DWORD pid = 0, type = 0, size = sizeof pid;
+    LONG result = RegQueryValueExA(key, path.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&pid), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS && size == sizeof pid ? pid : 0;
+}
+
+BOOL CALLBACK bringToFront(HWND window, LPARAM processId) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (!IsWindowVisible(window) || owner != static_cast<DWORD>(processId)) return TRUE;
+    logLine(L"found window %p", window);
+    if (IsIconic(window)) {
+        logLine(L"restore");
+        ShowWindow(window, SW_RESTORE);
+    }
+    logLine(L"foreground");
+    SetForegroundWindow(window);
+    logLine(L"popup");
+    SetForegroundWindow(GetLastActivePopup(window));
+    logLine(L"done");
+    return TRUE;
+}
+
+void claimNumbered(const std::string& base) {
+    HANDLE semaphore = nullptr;
+    DWORD error = 0;
+    for (int n = 0;; ++n) {
+        g_name = base + std::to_string(n);
+        semaphore = CreateSemaphoreA(nullptr, 1, 1, g_name.c_str());
+        error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS || n >= kLastCounter) break;
+        CloseHandle(semaphore);
+    }
+    // The handle stays open: the name exists as long as this instance runs.
+    logLine(L"semaphore name %S, code %d, value %p", g_name.c_str(), static_cast<int>(error), semaphore);
+}
+
+void claimSingle(const std::string& base, const std::string& path) {
+    logLine(L"single instance mode");
+    g_name = base;
+    HANDLE semaphore = CreateSemaphoreA(nullptr, 1, 1, g_name.c_str());
+    DWORD error = GetLastError();
+    logLine(L"semaphore name %S, code %d, value %p", g_name.c_str(), static_cast<int>(error), semaphore);
+    if (error != ERROR_ALREADY_EXISTS) {
+        writeInstanceRecord(path);
+        return;
+    }
+    CloseHandle(semaphore);
+    // The owner writes its record right after creating the semaphore.
+    DWORD other = readInstanceRecord(path);
+    for (int retry = 0; other == 0 && retry < kRecordRetries; ++retry) {
+        Sleep(kRecordRetryMs);
+        other = readInstanceRecord(path);
+    }
+    logLine(L"other pid %d", static_cast<int>(other));
+    if (other != 0 && configInt(kToFrontKey) != 0) EnumWindows(bringToFront, static_cast<LPARAM>(other));
+    logLine(L"exiting");
+    fatalExit(0);
+}
+
+}  // namespace
+
+void claimInstance() {
+    std::string path = instancePath();
+    std::string base = instanceBaseName(path, configInt(kGlobalNameKey) != 0);
+    if (configInt(kSingleInstanceKey) == 0)
+        claimNumbered(base);
+    else
+        claimSingle(base, path);
+}
+
+const char* instanceSemaphoreName() { return g_name.c_str(); }

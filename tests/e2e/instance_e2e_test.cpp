@@ -1,0 +1,140 @@
+// The instance semaphore across processes: numbered names in multi-instance
+// mode, and in single-instance mode a second start that finds the first
+// through the registry, brings its window forward and exits with code 0.
+// The instance probe (tests/support) claims the instance like the launcher.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/E2eSupport.h"
+
+namespace {
+
+class Instance : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CreateDirectoryW(dir.file(L"My Apps").c_str(), nullptr);
+        CreateDirectoryW(dir.file(L"tmp").c_str(), nullptr);
+        exe = dir.file(L"My Apps\\Probe.exe");
+    }
+
+    void pack(bool single, bool toFront) {
+        LauncherDescription d = sampleDescription();
+        setConfigValue(d, 10005, single ? "1" : "0");
+        setConfigValue(d, 10007, toFront ? "1" : "0");
+        packTo(exe, d, instanceProbeImagePath());
+    }
+
+    std::vector<std::wstring> environment() {
+        return {L"TMP=" + dir.file(L"tmp"), L"TEMP=" + dir.file(L"tmp"), L"TAVRA_LOG=yes"};
+    }
+
+    std::wstring probeLine(const std::wstring& out, int holdMs, bool window = false) {
+        return commandLine(exe, L"\"" + out + L"\" " + std::to_wstring(holdMs) + (window ? L" window" : L""));
+    }
+
+    // The semaphore name the probe wrote, and its process id.
+    std::pair<std::string, std::string> written(const std::wstring& out) {
+        std::string text = readText(out);
+        size_t nl = text.find('\n');
+        if (nl == std::string::npos) return {"", ""};
+        return {text.substr(0, nl), text.substr(nl + 1, text.find('\n', nl + 1) - nl - 1)};
+    }
+
+    // The base name: "Local\" and the lower-cased full path with "\" and
+    // blanks replaced by "_".
+    std::string baseName() {
+        std::string path = narrowUtf8(exe);
+        for (char& c : path) c = (c == '\\' || c == ' ') ? '_' : static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        return "Local\\" + path;
+    }
+
+    std::string readLogs() {
+        std::string all;
+        for (const std::wstring& name : dir.list(L"tmp\\tvr_nlog_*.log")) all += readText(dir.file(L"tmp\\" + name));
+        return all;
+    }
+
+    ScratchDir dir{L"instance"};
+    std::wstring exe;
+};
+
+void waitFor(HANDLE process) {
+    ASSERT_EQ(WaitForSingleObject(process, 30000), WAIT_OBJECT_0);
+}
+
+}  // namespace
+
+TEST_F(Instance, SimultaneousStartsTakeTheFirstFreeNumbers) {
+    pack(false, false);
+    std::vector<HANDLE> running;
+    for (int i = 0; i < 3; ++i) running.push_back(startChild(probeLine(dir.file(L"n" + std::to_wstring(i)), 3000), environment()));
+    Sleep(1500);
+    std::vector<std::string> names;
+    for (int i = 0; i < 3; ++i) names.push_back(written(dir.file(L"n" + std::to_wstring(i))).first);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{baseName() + "0", baseName() + "1", baseName() + "2"}));
+
+    // When the instance holding 0 has ended, the next start takes 0 again.
+    for (HANDLE h : running) {
+        waitFor(h);
+        CloseHandle(h);
+    }
+    HANDLE holder1 = startChild(probeLine(dir.file(L"h1"), 2500), environment());
+    Sleep(800);
+    ChildResult later = runChild(probeLine(dir.file(L"later"), 0));
+    EXPECT_EQ(later.exitCode, 0u);
+    EXPECT_EQ(written(dir.file(L"h1")).first, baseName() + "0");
+    EXPECT_EQ(written(dir.file(L"later")).first, baseName() + "1");
+    waitFor(holder1);
+    CloseHandle(holder1);
+    ChildResult alone = runChild(probeLine(dir.file(L"alone"), 0));
+    EXPECT_EQ(written(dir.file(L"alone")).first, baseName() + "0");
+}
+
+TEST_F(Instance, SecondStartFindsTheFirstAndBringsItForward) {
+    pack(true, true);
+    HANDLE first = startChild(probeLine(dir.file(L"first"), 6000, true), environment());
+    Sleep(1500);
+    auto [name, pid] = written(dir.file(L"first"));
+    EXPECT_EQ(name, baseName());
+
+    ChildOptions options;
+    options.environment = environment();
+    ChildResult second = runChild(probeLine(dir.file(L"second"), 0), options);
+    EXPECT_EQ(second.exitCode, 0u);
+    EXPECT_FALSE(fileExists(dir.file(L"second")));  // it never got past the claim
+    std::string logs = readLogs();
+    EXPECT_NE(logs.find("single instance mode"), std::string::npos);
+    EXPECT_NE(logs.find("other pid " + pid), std::string::npos) << logs;
+    EXPECT_NE(logs.find("found window "), std::string::npos) << logs;
+    EXPECT_NE(logs.find("restore"), std::string::npos) << logs;
+    EXPECT_NE(logs.find("exiting"), std::string::npos);
+
+    // The record names the first instance under the lower-cased full path.
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\brightmoor\\lorix\\pids", 0, KEY_READ, &key), ERROR_SUCCESS);
+    std::string valueName = narrowUtf8(exe);
+    for (char& c : valueName) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    DWORD recorded = 0, size = sizeof recorded;
+    EXPECT_EQ(RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&recorded), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::to_string(recorded), pid);
+    RegDeleteValueA(key, valueName.c_str());
+    RegCloseKey(key);
+    waitFor(first);
+    CloseHandle(first);
+}
+
+TEST_F(Instance, WithoutToFrontNoWindowIsTouched) {
+    pack(true, false);
+    HANDLE first = startChild(probeLine(dir.file(L"first"), 4000, true), environment());
+    Sleep(1500);
+    ChildOptions options;
+    options.environment = environment();
+    ChildResult second = runChild(probeLine(dir.file(L"second"), 0), options);
+    EXPECT_EQ(second.exitCode, 0u);
+    std::string logs = readLogs();
+    EXPECT_NE(logs.find("other pid "), std::string::npos);
+    EXPECT_EQ(logs.find("found window"), std::string::npos);
+    waitFor(first);
+    CloseHandle(first);
+}
