@@ -15,9 +15,14 @@ while read -r dll; do
     [[ $lower =~ $allowed ]] || fail "imports $dll"
 done < <(sed -n 's/.*DLL Name: //p' <<<"$headers")
 
-tr -d '\0' < "$exe" | grep -aq 'level="asInvoker" uiAccess="false"' || fail "manifest: asInvoker without UI access"
-tr -d '\0' < "$exe" | grep -aq 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' || fail "manifest: Common-Controls 6"
-count=$(tr -d '\0' < "$exe" | grep -ao 'supportedOS Id="{[0-9a-f-]*}"' | sort -u | wc -l)
+# The manifest is stored as plain text in the resource section.  (No
+# "grep -q" behind a pipe: with pipefail its early exit fails the pipe.)
+text=$(mktemp)
+trap 'rm -f "$text"' EXIT
+tr -d '\0' < "$exe" > "$text"
+grep -aq 'level="asInvoker" uiAccess="false"' "$text" || fail "manifest: asInvoker without UI access"
+grep -aq 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' "$text" || fail "manifest: Common-Controls 6"
+count=$(grep -ao 'supportedOS Id="{[0-9a-f-]*}"' "$text" | sort -u | wc -l)
 [ "$count" -eq 5 ] || fail "manifest: $count supportedOS entries, want Vista to Windows 10 (5)"
 
 echo "imports: $(sed -n 's/.*DLL Name: //p' <<<"$headers" | tr '\n' ' ')"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "launcher/config/windows/Paths.h"
-#include "launcher/launch/windows/VmOptionsFiles.h"
+#include "launcher/launch/windows/VmOptions.h"
 
 namespace {
 
@@ -37,7 +37,9 @@ protected:
 
     OptionSink read(const std::wstring& path) {
         OptionSink sink;
-        readOptionsFile(_wfopen(path.c_str(), L"rt"), path.c_str(), sink);
+        std::vector<std::string> lines;
+        EXPECT_TRUE(windowsOptionWorld().readOptionsFile(path, lines));
+        processOptionsFileLines(lines, &path, sink, windowsOptionWorld());
         return sink;
     }
 
@@ -92,7 +94,7 @@ TEST_F(OptionsFiles, ConfiguredIncludeResolvesAgainstTheExecutable) {
     fputs("-Dbeside\n", f);
     fclose(f);
     OptionSink sink;
-    processOptionLine(L"-include-options lrx_beside.vmoptions", nullptr, sink);
+    processOptionLine(L"-include-options lrx_beside.vmoptions", nullptr, sink, windowsOptionWorld());
     DeleteFileW(beside.c_str());
     EXPECT_EQ(sink.options, (std::vector<std::string>{"-Dbeside"}));
 }

@@ -2,43 +2,52 @@
 
 #include <windows.h>
 
-#include <cstring>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Locale.h"
 #include "launcher/config/Log.h"
+#include "launcher/config/PathString.h"
 #include "launcher/config/RunState.h"
 #include "launcher/config/windows/Errors.h"
 #include "launcher/config/windows/Extraction.h"
+#include "launcher/config/windows/Handles.h"
 #include "launcher/config/windows/Paths.h"
 #include "launcher/config/windows/TempDir.h"
 #include "launcher/config/windows/Variables.h"
-#include "launcher/launch/OptionLines.h"
-#include "launcher/launch/OptionRules.h"
 #include "launcher/launch/windows/SingleInstance.h"
-#include "launcher/launch/windows/VmOptionsFiles.h"
 
 namespace {
 
-constexpr int kClassPathKey = 121;
-constexpr int kMainClassKey = 122;
-constexpr int kVmOptionsKey = 123;
-constexpr int kJArgumentsKey = 125;
-constexpr int kModulePathKey = 132;
-constexpr int kModuleModeKey = 133;
-constexpr int kDefaultOptionsFileKey = 166;
-constexpr int kApplicationDirKey = 10003;
-constexpr int kVersionLinesKey = 10200;
-constexpr int kMissingEntryMessage = 1006;
-constexpr int kMissingVariableMessage = 1008;
+constexpr int kLineBytes = 30000;  // a longer line arrives in pieces
 
-enum class PathList { ClassPath, ModulePath };
+// Reads a file in text mode (CR LF as LF) in pieces of at most 29999 bytes.
+bool readLines(const std::wstring& path, std::vector<std::string>& lines) {
+    FILE* file = _wfopen(path.c_str(), L"rt");
+    if (!file) return false;
+    std::vector<char> line(kLineBytes);
+    while (fgets(line.data(), kLineBytes, file)) lines.push_back(line.data());
+    fclose(file);
+    return true;
+}
 
-std::string environmentValue(const char* name, DWORD* error = nullptr) {
+// <exe>.vmoptions (the name without ".exe"), then <exe>.exe.vmoptions.
+bool readBeside(const std::wstring& exe, std::vector<std::string>& lines) {
+    std::wstring first = exe.substr(0, exe.size() >= 4 ? exe.size() - 4 : 0) + L".vmoptions";
+    bool found = readLines(first, lines);
+    logLine(L"vmoptions2: exe %s file: %s, file: %p", exe.c_str(), first.c_str(), found ? &lines : nullptr);
+    if (found) return true;
+    std::wstring second = exe + L".vmoptions";
+    found = readLines(second, lines);
+    logLine(L"vmoptions: opts2: %s, file: %p", second.c_str(), found ? &lines : nullptr);
+    return found;
+}
+
+std::string environmentValue(const char* name, DWORD& error) {
     DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
-    if (error) *error = size ? 0 : GetLastError();
+    error = size ? 0 : GetLastError();
     if (size == 0) return std::string();
     std::string value(size, '\0');
     DWORD n = GetEnvironmentVariableA(name, &value[0], size);
@@ -46,182 +55,108 @@ std::string environmentValue(const char* name, DWORD* error = nullptr) {
     return value;
 }
 
-bool environmentSet(const char* name) {
+class WindowsOptionWorld : public OptionWorld {
+public:
+    std::string configText(int key) override {
+        char value[kBufferChars];
+        configString(key, value, kBufferChars);
+        return value;
+    }
+    std::wstring configWideText(int key) override {
+        wchar_t value[kBufferChars];
+        configWideString(key, value, kBufferChars);
+        return value;
+    }
+    int configNumber(int key) override { return configInt(key); }
+
+    std::wstring expandWide(const std::wstring& text, bool ansiSafe) override {
+        std::vector<wchar_t> buffer(text.size() < kBufferChars ? kBufferChars : text.size() + 1, 0);
+        text.copy(buffer.data(), text.size());
+        expandVariablesWide(buffer.data(), ansiSafe, buffer.size());
+        return buffer.data();
+    }
+    std::string expandNarrow(const std::string& text) override {
+        std::vector<char> buffer(text.size() < kBufferChars ? kBufferChars : text.size() + 1, 0);
+        text.copy(buffer.data(), text.size());
+        expandVariablesNarrow(buffer.data(), buffer.size());
+        return buffer.data();
+    }
+    std::string narrow(const std::wstring& text) override { return narrowPath(text.c_str()); }
+
+    std::string resolve(const std::string& path) override {
+        char out[kBufferChars];
+        resolvePathNarrow(path.c_str(), out, kBufferChars);
+        return out;
+    }
+    std::string fullPath(const std::string& path) override {
+        char out[kBufferChars];
+        fullPathNarrow(path.c_str(), out, kBufferChars, true);
+        return out;
+    }
+    bool exists(const std::string& path) override { return pathExistsNarrow(path.c_str()); }
+    std::vector<std::string> listNames(const std::string& pattern) override {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA entry;
+        UniqueFindHandle find(FindFirstFileA(pattern.c_str(), &entry));
+        if (!find.valid()) return names;
+        do names.push_back(entry.cFileName);
+        while (FindNextFileA(find.get(), &entry));
+        return names;
+    }
+    bool environmentVariable(const std::string& name, std::string& value, bool& undefined) override {
+        DWORD error = 0;
+        value = environmentValue(name.c_str(), error);
+        undefined = error == ERROR_ENVVAR_NOT_FOUND;
+        return error == 0;
+    }
+
+    bool readDefaultOptionsFile(std::vector<std::string>& lines) override {
+        if (readBeside(executableLongPath(), lines)) return true;
+        wchar_t module[kBufferChars];
+        DWORD n = GetModuleFileNameW(nullptr, module, kBufferChars);
+        module[n < kBufferChars ? n : kBufferChars - 1] = 0;
+        return readBeside(module, lines);
+    }
+    std::wstring resolveInclude(const std::wstring& path, const std::wstring* referenceFile) override {
+        wchar_t out[kBufferChars];
+        resolvePathWide(path.c_str(), out, kBufferChars, true, referenceFile ? referenceFile->c_str() : nullptr);
+        return out;
+    }
+    bool readOptionsFile(const std::wstring& path, std::vector<std::string>& lines) override {
+        return readLines(path, lines);
+    }
+    std::wstring fileIdentity(const std::wstring& path) override {
+        wchar_t full[kBufferChars];
+        DWORD n = GetFullPathNameW(path.c_str(), kBufferChars, full, nullptr);
+        std::wstring id = n > 0 && n < kBufferChars ? full : path;
+        if (!id.empty()) lowerCaseAscii(&id[0]);
+        return id;
+    }
+
+    void fatal(int messageId, const std::string& argument) override { fatalMessage(messageId, argument.c_str()); }
+};
+
+LaunchFacts gatherFacts(const char* jvmVersion) {
+    LaunchFacts facts;
+    facts.semaphoreName = instanceSemaphoreName();
+    facts.tavraFlavour = isTavraFlavour();
+    facts.serviceFlag = runState().serviceFlag;
+    facts.noRedirection = runState().noRedirection;
+    facts.executablePath = executableNarrowPath();
+    facts.extractionDirectory = extractionDirectory();
+    facts.extractionEnd = extractionEndPosition();
     DWORD error = 0;
-    environmentValue(name, &error);
-    return error != ERROR_ENVVAR_NOT_FOUND;
+    facts.path = environmentValue("PATH", error);  // whole, whatever its length
+    environmentValue("MANPATH", error);
+    facts.manpathSet = error != ERROR_ENVVAR_NOT_FOUND;
+    facts.consoleCodePage = GetConsoleOutputCP();
+    if (jvmVersion) facts.jvmVersion = jvmVersion;
+    facts.language = localeLanguage();
+    if (localeCountry()) facts.country = localeCountry();
+    return facts;
 }
 
-std::string resolveNarrow(const std::string& path) {
-    char out[kBufferChars];
-    resolvePathNarrow(path.c_str(), out, kBufferChars);
-    return out;
-}
-
-// Appends every "<dir>\*.<ext>" archive, resolved and collapsed, with ";".
-bool addArchives(const std::string& dir, const char* extension, std::string& target) {
-    if (!pathExistsNarrow(dir.c_str())) return false;
-    std::string pattern = dir + "\\*" + (extension[0] == '.' ? "" : ".") + extension;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return true;
-    do {
-        target += resolveNarrow(dir + "\\" + entry.cFileName) + ";";
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-    return true;
-}
-
-void addArchivesOf(const std::string& dir, std::string& target) {
-    addArchives(dir, "jar", target);
-    addArchives(dir, "zip", target);
-}
-
-std::string expandedNarrow(const std::string& text) {
-    std::vector<char> buffer(kBufferChars, 0);
-    strncpy(buffer.data(), text.c_str(), kBufferChars - 1);
-    expandVariablesNarrow(buffer.data());
-    return buffer.data();
-}
-
-// "A"/"D": a path; several separated by ";" are resolved one by one, and
-// the entry is found when every one of them exists.
-bool addPathEntry(const std::string& name, std::string& target) {
-    std::string joined;
-    bool found = true;
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find(';', start);
-        if (end == std::string::npos) end = name.size();
-        std::string piece = resolveNarrow(name.substr(start, end - start));
-        found = found && pathExistsNarrow(piece.c_str());
-        joined += (joined.empty() ? "" : ";") + piece;
-        start = end + 1;
-    }
-    target += joined + ";";
-    return found;
-}
-
-bool addVariableEntry(const PathEntry& entry, const std::string& name, std::string& target) {
-    DWORD error = 0;
-    std::string value = environmentValue(name.c_str(), &error);
-    if (error) {
-        if (entry.required && error == ERROR_ENVVAR_NOT_FOUND) fatalMessage(kMissingVariableMessage, name.c_str());
-        return !entry.required;
-    }
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-    target += value;
-    if (value.empty() || value.back() != ';') target += ";";
-    return true;
-}
-
-void addEntryList(int key, PathList list, std::string& target) {
-    char raw[kBufferChars];
-    configString(key, raw, kBufferChars);
-    logLine(L"entry %S", raw);
-    std::vector<PathEntry> entries = parsePathEntries(raw);
-    logLine(L"entries %d", static_cast<int>(entries.size()));
-    for (const PathEntry& entry : entries) {
-        std::string name = expandedNarrow(entry.name);
-        bool found = false;
-        switch (entry.type) {
-        case 'A':
-        case 'D': found = addPathEntry(name, target); break;
-        case 'E': found = addVariableEntry(entry, name, target); break;
-        case 'S': {
-            std::string dir = resolveNarrow(name);
-            if (list == PathList::ClassPath) {
-                found = pathExistsNarrow(dir.c_str());
-                addArchivesOf(dir, target);
-            } else {
-                found = pathExistsNarrow(dir.c_str());
-                target += dir + ";";
-            }
-            break;
-        }
-        default: break;  // unknown types add nothing; required ones are reported below
-        }
-        if (entry.required && !found) fatalMessage(kMissingEntryMessage, name.c_str());
-    }
-}
-
-void addProperty(OptionSink& sink, const char* name, const std::string& value) {
-    sink.options.push_back(std::string("-D") + name + "=" + value);
-}
-
-void addLauncherProperties(OptionSink& sink) {
-    addProperty(sink, "lorix.semaphoreName", instanceSemaphoreName());
-    if (isTavraFlavour()) addProperty(sink, "lorix.isTavra", "true");
-    if (runState().serviceFlag) addProperty(sink, "lorix.isService", "true");
-    addProperty(sink, "lorix.moduleName", executableNarrowPath());
-    addProperty(sink, "sun.java.command", executableNarrowPath());
-    addProperty(sink, "lorix.tempDir", extractionDirectory());
-    addProperty(sink, "lorix.unextractedPosition", std::to_string(static_cast<int>(extractionEndPosition())));
-    // PATH as the JVM search extended it, whatever its length.
-    sink.options.push_back("-Djava.library.path=" + environmentValue("PATH"));
-    if (!environmentSet("MANPATH"))
-        addProperty(sink, "lorix.consoleCodepage", "cp" + std::to_string(GetConsoleOutputCP()));
-}
-
-// Expands, splits and processes a configured option string.
-void addConfiguredOptions(wchar_t* text, OptionSink& sink) {
-    expandVariablesWide(text, true);
-    ArgumentVector tokens;
-    splitCommandLine(text, tokens);
-    for (const std::wstring& line : joinIncludeTokens(tokens)) processOptionLine(line, nullptr, sink);
-}
-
-void addVersionSpecificLine(const char* jvmVersion, OptionSink& sink) {
-    int count = configInt(kVersionLinesKey);
-    if (count <= 0) return;
-    logLine(L"check %d version specific vm option lines for %S", count, jvmVersion ? jvmVersion : "");
-    if (!jvmVersion) return;
-    for (int i = 0; i < count; ++i) {
-        std::string prefix = configStringCopy(kVersionLinesKey + 1 + 2 * i);
-        bool match = versionPrefixMatches(jvmVersion, prefix);
-        logLine(L"checking version %S %d", prefix.c_str(), match ? 1 : 0);
-        if (!match) continue;
-        wchar_t line[kBufferChars];
-        configWideString(kVersionLinesKey + 2 + 2 * i, line, kBufferChars);
-        logLine(L"adding specific %s", line);
-        addConfiguredOptions(line, sink);
-        return;
-    }
-}
-
-// The runtime archive under the application directory (tavra flavour).
-std::string runtimeArchive() {
-    char dir[kBufferChars];
-    configString(kApplicationDirKey, dir, kBufferChars);
-    char full[kBufferChars];
-    fullPathNarrow(dir, full, kBufferChars, true);
-    std::string path = full;
-    if (path.empty() || path.back() != '\\') path += "\\";
-    return path + ".tavra\\tvrruntime.jar;";
-}
-
-std::string buildClassPath(const OptionSink& sink, std::string& modulePath, bool moduleMode) {
-    std::string classPath = "-Djava.class.path=";
-    std::string& archives = (!modulePath.empty() || moduleMode) ? modulePath : classPath;
-    if (sink.classPathPrefix) classPath += *sink.classPathPrefix + ";";
-    std::string extraction = extractionDirectory();
-    addArchivesOf(extraction, archives);
-    addArchivesOf(extraction + "\\user", classPath);
-    if (isTavraFlavour()) archives += runtimeArchive();
-    if (sink.classPathReplacement) {
-        classPath += *sink.classPathReplacement;
-    } else {
-        logLine(L"adding preconfigured classpath");
-        addEntryList(kClassPathKey, PathList::ClassPath, classPath);
-    }
-    if (sink.classPathSuffix) {
-        if (classPath.empty() || classPath.back() != ';') classPath += ";";
-        classPath += *sink.classPathSuffix;
-    }
-    return withoutTrailingSemicolon(classPath);
-}
-
-JavaVMInitArgs* pack(std::vector<std::string>& options) {
+JavaVMInitArgs* pack(const std::vector<std::string>& options) {
     static std::vector<std::string> kept;
     static std::vector<JavaVMOption> array;
     static JavaVMInitArgs args;
@@ -242,45 +177,13 @@ JavaVMInitArgs* pack(std::vector<std::string>& options) {
 
 }  // namespace
 
+OptionWorld& windowsOptionWorld() {
+    static WindowsOptionWorld world;
+    return world;
+}
+
 JavaVMInitArgs* assembleVmOptions(const ArgumentVector& arguments, const char* jvmVersion) {
-    OptionSink sink;
-    addLauncherProperties(sink);
-
-    wchar_t configured[kBufferChars];
-    configWideString(kVmOptionsKey, configured, kBufferChars);
-    logLine(L"adding options");
-    addConfiguredOptions(configured, sink);
-    addVersionSpecificLine(jvmVersion, sink);
-
-    if (configInt(kJArgumentsKey) != 0)
-        for (const std::wstring& line : jArgumentOptionLines(arguments)) processOptionLine(line, nullptr, sink);
-    for (const std::wstring& line : localeOptionLines(arguments, localeLanguage(), localeCountry()))
-        processOptionLine(line, nullptr, sink);
-
-    if (configInt(kDefaultOptionsFileKey) != 0) {
-        FILE* file = findDefaultOptionsFile();
-        logLine(L"default vmoptions file: %p", file);
-        readOptionsFile(file, nullptr, sink);
-    }
-
-    bool moduleMode = configInt(kModuleModeKey) != 0;
-    std::string modulePath;
-    logLine(L"adding preconfigured modulepath");
-    addEntryList(kModulePathKey, PathList::ModulePath, modulePath);
-    sink.options.push_back(buildClassPath(sink, modulePath, moduleMode));
-
-    if (!modulePath.empty()) {
-        wchar_t mainClass[kBufferChars];
-        configWideString(kMainClassKey, mainClass, kBufferChars);
-        const char* runtimeModule = isTavraFlavour() ? "com.tavra.runtime" : "com.lorix.runtime";
-        for (const std::string& o : moduleOptions(modulePath, moduleMode, narrowPath(mainClass), runtimeModule))
-            sink.options.push_back(o);
-    }
-    if (runState().serviceFlag && !hasOption(sink.options, "-Xrs")) {
-        logLine(L"service: adding -Xrs");
-        sink.options.push_back("-Xrs");
-    }
-    if (runState().noRedirection) sink.options.push_back("-Dtavra.noRedir=true");
-    joinModuleOptions(sink.options);
-    return pack(sink.options);
+    std::vector<std::string> options;
+    if (!assembleOptionList(arguments, gatherFacts(jvmVersion), windowsOptionWorld(), options)) fatalExit(1);
+    return pack(options);
 }
