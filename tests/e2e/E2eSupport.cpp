@@ -78,6 +78,7 @@ std::vector<std::wstring> ScratchDir::list(const wchar_t* pattern) const {
 std::wstring launcherImagePath() { return environmentPath(L"LRX_LAUNCHER"); }
 std::wstring probeImagePath() { return environmentPath(L"LRX_PROBE"); }
 std::wstring instanceProbeImagePath() { return environmentPath(L"LRX_INSTANCE_PROBE"); }
+std::wstring optionsProbeImagePath() { return environmentPath(L"LRX_OPTIONS_PROBE"); }
 
 LauncherDescription sampleDescription() {
     std::string path = narrowUtf8(environmentPath(L"LRX_SOURCE_DIR") + L"\\samples\\orvane.launcher");

@@ -30,6 +30,7 @@ private:
 std::wstring launcherImagePath();
 std::wstring probeImagePath();
 std::wstring instanceProbeImagePath();
+std::wstring optionsProbeImagePath();
 
 // The sample description of the repository.
 LauncherDescription sampleDescription();

@@ -138,3 +138,28 @@ TEST_F(Instance, WithoutToFrontNoWindowIsTouched) {
     waitFor(first);
     CloseHandle(first);
 }
+
+TEST_F(Instance, WithoutARecordTheSecondStartGivesUpAfterAboutFiveSeconds) {
+    pack(true, true);
+    HANDLE first = startChild(probeLine(dir.file(L"first"), 9000, true), environment());
+    Sleep(1500);
+    std::string valueName = narrowUtf8(exe);
+    for (char& c : valueName) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\brightmoor\\lorix\\pids", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueA(key, valueName.c_str()), ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    ChildOptions options;
+    options.environment = environment();
+    DWORD started = GetTickCount();
+    ChildResult second = runChild(probeLine(dir.file(L"second"), 0), options);
+    DWORD elapsed = GetTickCount() - started;
+    EXPECT_EQ(second.exitCode, 0u);
+    EXPECT_GE(elapsed, 4500u);
+    std::string logs = readLogs();
+    EXPECT_NE(logs.find("other pid 0"), std::string::npos) << logs;
+    EXPECT_EQ(logs.find("found window"), std::string::npos);
+    waitFor(first);
+    CloseHandle(first);
+}
