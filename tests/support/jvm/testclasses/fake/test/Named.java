@@ -1,0 +1,5 @@
+package fake.test;
+
+public interface Named {
+    String name();
+}

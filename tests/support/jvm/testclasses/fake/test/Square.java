@@ -1,0 +1,5 @@
+package fake.test;
+
+public class Square extends Shape {
+    public int sides() { return 4; }
+}
