@@ -5,6 +5,8 @@
 #include "launcher/config/Log.h"
 #include "launcher/config/windows/Errors.h"
 #include "launcher/config/windows/Extraction.h"
+#include "launcher/jvmsearch/windows/JvmLibrary.h"
+#include "launcher/jvmsearch/windows/JvmSearch.h"
 #include "launcher/launch/windows/SingleInstance.h"
 
 namespace {
@@ -22,14 +24,16 @@ BOOL WINAPI ignoreConsoleEvent(DWORD) {
 
 void runApplication(ArgumentVector& arguments, bool childRole) {
     if (extractEmbeddedFiles(true) != 0) fatalMessage(kInternalErrorMessage, "16");
+    addNativeLibraryPath();
 
     if (childRole) {
         logLine(L"registering ConsoleCtrlHandler");
         SetConsoleCtrlHandler(ignoreConsoleEvent, TRUE);
     }
     claimInstance();
+    if (!LoadDLL()) fatalExit(1);
 
-    // The JVM search and the JVM launch are not part of this build yet.
+    // The JVM launch is not part of this build yet.
     logError(L"launch driver: running the application is not available in this build (%d arguments, child role %d)",
              static_cast<int>(arguments.size()), childRole ? 1 : 0);
     fatalExit(1);

@@ -1,0 +1,80 @@
+// Stands in for a runtime's bin\unpack200.exe.
+//
+// For the arguments [-r] PACK JAR it writes PACK's bytes to JAR and exits
+// with 0 (PACK stays; the launcher deletes it).  When unpack200.txt beside
+// itself says exit=N with N non-zero, it writes only the first half of the
+// bytes and exits with N: an unpacker that fails half-way.  Every run
+// appends its whole command line to unpack200.runs beside itself.
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring ownDirectory() {
+    wchar_t path[MAX_PATH * 4];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+    std::wstring dir(path, n);
+    return dir.substr(0, dir.rfind(L'\\') + 1);
+}
+
+bool readFile(const std::wstring& path, std::string& data) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) data.append(chunk, got);
+    CloseHandle(file);
+    return true;
+}
+
+bool writeFile(const std::wstring& path, const std::string& data) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+              written == data.size();
+    CloseHandle(file);
+    return ok;
+}
+
+void recordRun(const std::wstring& dir) {
+    std::wstring line = std::wstring(GetCommandLineW()) + L"\r\n";
+    int n = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string text(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, &text[0], n, nullptr, nullptr);
+    HANDLE file = CreateFileW((dir + L"unpack200.runs").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+int configuredExitCode(const std::wstring& dir) {
+    std::string text;
+    if (!readFile(dir + L"unpack200.txt", text)) return 0;
+    size_t pos = text.find("exit=");
+    return pos == std::string::npos ? 0 : std::atoi(text.c_str() + pos + 5);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::wstring dir = ownDirectory();
+    recordRun(dir);
+    std::vector<std::wstring> files;
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] != L'-') files.push_back(argv[i]);
+    if (files.size() != 2) return 2;
+
+    std::string data;
+    if (!readFile(files[0], data)) return 3;
+    int exitCode = configuredExitCode(dir);
+    if (exitCode != 0) data.resize(data.size() / 2);
+    if (!writeFile(files[1], data)) return 4;
+    return exitCode;
+}
