@@ -6,7 +6,9 @@
 #include "launcher/config/windows/Errors.h"
 #include "launcher/config/windows/Extraction.h"
 #include "launcher/jvmsearch/windows/JvmLibrary.h"
+#include "launcher/jvmsearch/windows/JvmEntry.h"
 #include "launcher/jvmsearch/windows/JvmSearch.h"
+#include "launcher/launch/windows/JavaVMLauncher.h"
 #include "launcher/launch/windows/SingleInstance.h"
 
 namespace {
@@ -32,9 +34,6 @@ void runApplication(ArgumentVector& arguments, bool childRole) {
     }
     claimInstance();
     if (!LoadDLL()) fatalExit(1);
-
-    // The JVM launch is not part of this build yet.
-    logError(L"launch driver: running the application is not available in this build (%d arguments, child role %d)",
-             static_cast<int>(arguments.size()), childRole ? 1 : 0);
-    fatalExit(1);
+    // Their own messages have been shown when either step fails.
+    if (!launchJavaApplication(arguments, createJavaVMFunction(), jvmVersion())) fatalExit(1);
 }

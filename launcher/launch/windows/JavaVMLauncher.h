@@ -5,8 +5,7 @@
 #include <jni.h>
 
 #include "launcher/config/CommandLine.h"
-
-using CreateJavaVMFunction = jint(JNICALL*)(JavaVM** vm, void** env, void* args);
+#include "launcher/jvmsearch/windows/JvmEntry.h"
 
 // The export of tvrinst that binds its natives to a JVM; the log function
 // takes a wide printf format.
