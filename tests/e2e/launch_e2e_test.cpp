@@ -38,7 +38,10 @@ protected:
 
     void behaviour(const std::string& text) { fake_runtime::writeText(jvmDir(L"jvm.behaviour"), text); }
 
+    // Each run starts with a fresh record (the stub appends) and log.
     ChildResult run(const std::wstring& arguments, std::vector<std::wstring> environment = {}) {
+        DeleteFileW(jvmDir(L"jvm.record").c_str());
+        DeleteFileW(dir.file(L"tmp\\tvr_nlog_1.log").c_str());
         ChildOptions options;
         options.environment = {L"TMP=" + dir.file(L"tmp"), L"TEMP=" + dir.file(L"tmp"), L"TAVRA_LOG=yes",
                                L"JAVA_HOME=", L"JDK_HOME=", L"LORIX_JAVA_HOME=", L"TAVRA_JAVA_HOME=", L"MANPATH="};
@@ -123,4 +126,114 @@ TEST_F(Launch, ConsoleRunOfTheSample) {
     for (const char* line : {"launching program", "Creating JVM", "JVM created", "calling main", "main returned",
                              "dest JVM", "launch done"})
         EXPECT_NE(log().find(line), std::string::npos) << line;
+}
+
+TEST_F(Launch, RunRedirectPassesArgumentsAndNamesTheService) {
+    ChildResult r = run(L"/run-redirect a b");
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    std::vector<std::string> o = options();
+    EXPECT_EQ(std::count(o.begin(), o.end(), recordText("-Dtavra.noRedir=true")), 0);
+    EXPECT_EQ(std::count(o.begin(), o.end(), recordText("-Dlorix.isService=true")), 0);
+    std::string exePath = root() + "\\bin\\orvane.exe";
+    EXPECT_NE(mainCall().find("\"true\", " + recordText(exePath) + ", \"a\", \"b\"}"), std::string::npos) << mainCall();
+}
+
+TEST_F(Launch, JArgumentsBecomeVmOptionsOnlyWhenConfigured) {
+    ChildResult r = run(L"/run -J-Xmx1g x");
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    std::vector<std::string> o = options();
+    EXPECT_EQ(std::count(o.begin(), o.end(), recordText("-Xmx1g")), 1);
+    EXPECT_EQ(mainCall().find("-J-Xmx1g"), std::string::npos);
+
+    setConfigValue(description, 125, "0");
+    packTo(exe, description);
+    r = run(L"/run -J-Xmx1g x");
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    o = options();
+    EXPECT_EQ(std::count(o.begin(), o.end(), recordText("-Xmx1g")), 0);
+    EXPECT_NE(mainCall().find("\"-J-Xmx1g\", \"x\"}"), std::string::npos) << mainCall();
+}
+
+TEST_F(Launch, ChildRoleOfTheService) {
+    ChildResult r = run(L"svc __tvr_restart");
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    std::vector<std::string> o = options();
+    EXPECT_EQ(o[2], recordText("-Dlorix.isService=true"));
+    EXPECT_EQ(o.back(), recordText("-Xrs"));
+    EXPECT_NE(mainCall().find("\"true\", \"svc\"}"), std::string::npos) << mainCall();
+    EXPECT_NE(log().find("registering ConsoleCtrlHandler"), std::string::npos);
+}
+
+TEST_F(Launch, JvmCreationFailure) {
+    behaviour("create-fail -4\n");
+    ChildResult r = run(L"/run");
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_NE(log().find("ERROR: could not initialize JVM"), std::string::npos);
+    EXPECT_EQ(mainCall(), "<no main call>");
+}
+
+TEST_F(Launch, MissingLauncherClassOrMain) {
+    behaviour("hide-class com/tavra/runtime/launcher/WinLauncher\n");
+    ChildResult r = run(L"/run");
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.err, "Couldn't load main class.\r\n\r\nLog: " + narrowUtf8(dir.file(L"tmp\\tvr_nlog_1.log")) + "\r\n");
+
+    behaviour("hide-method com/tavra/runtime/launcher/WinLauncher main ([Ljava/lang/String;)V\n");
+    r = run(L"/run");
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.err.rfind("Main method not found.\r\n", 0), 0u) << r.err;
+}
+
+TEST_F(Launch, MainThrowing) {
+    behaviour("main throw the application failed\n");
+    ChildResult r = run(L"/run");
+    EXPECT_EQ(r.exitCode, 1u);
+    std::string text = log();
+    EXPECT_NE(text.find("ERROR: an exception occurred"), std::string::npos);
+    EXPECT_NE(text.find("ERROR: java.lang.RuntimeException: the application failed"), std::string::npos) << text;
+    EXPECT_NE(text.find("ERROR: could not call main"), std::string::npos);
+    EXPECT_NE(r.err.find("Exception in thread \"main\" java.lang.RuntimeException: the application failed"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(recorded("DestroyJavaVM"));
+}
+
+TEST_F(Launch, NativeLibraryRegistration) {
+    // Without .tavra\tvrinst.dll: a null handle in the log, main still runs.
+    ChildResult r = run(L"/run");
+    ASSERT_EQ(r.exitCode, 0u);
+    EXPECT_NE(log().find("helper dll 0000000000000000 " + root() + "\\bin\\..\\.tavra\\tvrinst.dll"),
+              std::string::npos)
+        << log();
+    EXPECT_FALSE(recorded("initFromLauncher"));
+
+    CopyFileW(fake_runtime::environmentValue(L"LRX_FAKE_TVRINST").c_str(), dir.file(L".tavra\\tvrinst.dll").c_str(), FALSE);
+    std::wstring tvrRecord = dir.file(L"tvrinst.record");
+    r = run(L"/run", {L"LRX_FAKE_TVRINST_RECORD=" + tvrRecord});
+    ASSERT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(readText(tvrRecord), "env=set\nmodule=own\n");
+    EXPECT_NE(log().find("ERROR: fake tvrinst called with wide text and 42"), std::string::npos) << log();
+    EXPECT_TRUE(recorded("initFromLauncher(Z)V\ttrue"));
+    EXPECT_FALSE(recorded("initFromLauncher(Z)V\tfalse"));
+
+    r = run(L"/run", {L"LRX_FAKE_TVRINST_RESULT=0"});
+    ASSERT_EQ(r.exitCode, 0u);
+    EXPECT_NE(log().find("ERROR: registering helper dll failed"), std::string::npos);
+    EXPECT_TRUE(recorded("initFromLauncher(Z)V\tfalse"));
+    EXPECT_NE(mainCall(), "<no main call>");
+}
+
+TEST_F(Launch, SplashSettingsInOrder) {
+    setConfigValue(description, 108, "1");
+    setConfigValue(description, 10111, "first line");
+    packTo(exe, description);
+    ChildResult r = run(L"/run");
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    std::string splash;
+    for (const std::string& line : record())
+        if (line.find("initAwtSplashConfig") != std::string::npos && line.rfind("CallStaticVoidMethod", 0) == 0)
+            splash = line;
+    EXPECT_NE(splash.find("\ttrue\tfalse\t\"first line\"\t20\t20\t\"0,0,0\"\t8\t500\t\"version 3.2.2\"\t20\t40\t\"0,0,0\"\t8\t500"),
+              std::string::npos)
+        << splash;
 }
