@@ -37,15 +37,28 @@ protected:
         return runChild(commandLine(exe, arguments), options);
     }
 
-    DWORD state() {
+    SERVICE_STATUS_PROCESS status(const std::wstring& service = std::wstring()) {
         SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-        SC_HANDLE service = manager ? OpenServiceW(manager, name.c_str(), SERVICE_QUERY_STATUS) : nullptr;
-        SERVICE_STATUS status{};
-        if (service) QueryServiceStatus(service, &status);
-        if (service) CloseServiceHandle(service);
+        SC_HANDLE handle =
+            manager ? OpenServiceW(manager, (service.empty() ? name : service).c_str(), SERVICE_QUERY_STATUS) : nullptr;
+        SERVICE_STATUS_PROCESS s{};
+        DWORD needed = 0;
+        if (handle) QueryServiceStatusEx(handle, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&s), sizeof s, &needed);
+        if (handle) CloseServiceHandle(handle);
         if (manager) CloseServiceHandle(manager);
-        return status.dwCurrentState;
+        return s;
     }
+    DWORD state() { return status().dwCurrentState; }
+
+    // Waits for the service to reach `wanted`; false after 15 s.
+    bool waitForState(DWORD wanted) {
+        for (int i = 0; i < 150; ++i) {
+            if (state() == wanted) return true;
+            Sleep(100);
+        }
+        return false;
+    }
+
 
     // Waits until the application's main is running in the child.
     bool waitForMain() {
@@ -157,6 +170,71 @@ TEST_F(Service, InstalledConfigurationWithDependencies) {
     EXPECT_EQ(std::wstring(config->lpBinaryPathName), L"\"" + exe + L"\"");
     EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_DEMAND_START));
     EXPECT_EQ(std::wstring(config->lpDisplayName), name);
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+}
+
+TEST_F(Service, WholeLifeEndsWithTheServiceProcess) {
+    ASSERT_EQ(run(L"/install-demand").exitCode, 0u);
+    ASSERT_EQ(run(L"/start").exitCode, 0u);
+    ASSERT_TRUE(waitForMain()) << record();
+    ASSERT_TRUE(waitForState(SERVICE_RUNNING));
+    HANDLE serviceProcess = OpenProcess(SYNCHRONIZE, FALSE, status().dwProcessId);
+    ASSERT_NE(serviceProcess, nullptr);
+
+    ChildResult r = run(L"/stop");
+    EXPECT_EQ(r.out, "Stopping service '" + say(name) + "'.\r\nService stopped\r\n");
+    EXPECT_NE(record().find("stdin\t\"0\""), std::string::npos);
+    SERVICE_STATUS_PROCESS s = status();
+    EXPECT_EQ(s.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(s.dwWin32ExitCode, 0u);
+    EXPECT_EQ(WaitForSingleObject(serviceProcess, 15000), WAIT_OBJECT_0);
+    CloseHandle(serviceProcess);
+}
+
+TEST_F(Service, ChildOutputIsDrained) {
+    std::string behaviourText;
+    for (int i = 0; i < 3000; ++i) behaviourText += "main print " + std::string(100, 'x') + "\n";
+    behaviourText += "main wait-stop\n";
+    fake_runtime::writeText(jvmFile(L"jvm.behaviour"), behaviourText);
+    ASSERT_EQ(run(L"/install-demand").exitCode, 0u);
+    ASSERT_EQ(run(L"/start").exitCode, 0u);
+    EXPECT_TRUE(waitForMain()) << "the child blocked on its output";
+    EXPECT_EQ(run(L"/stop").exitCode, 0u);
+}
+
+TEST_F(Service, ChildEndingWithAnErrorIsNotReportedStopped) {
+    fake_runtime::writeText(jvmFile(L"jvm.behaviour"), "main sleep 1500\nmain exit 3\n");
+    ASSERT_EQ(run(L"/install-demand").exitCode, 0u);
+    ASSERT_EQ(run(L"/start").exitCode, 0u);
+    ASSERT_TRUE(waitForState(SERVICE_RUNNING));
+    HANDLE serviceProcess = OpenProcess(SYNCHRONIZE, FALSE, status().dwProcessId);
+    ASSERT_NE(serviceProcess, nullptr);
+    EXPECT_EQ(WaitForSingleObject(serviceProcess, 15000), WAIT_OBJECT_0);
+    CloseHandle(serviceProcess);
+    // The service process ended without reporting "stopped": Wine's manager
+    // keeps the last report (running); Windows' marks the service failed.
+    SERVICE_STATUS_PROCESS s = status();
+    EXPECT_TRUE(s.dwCurrentState != SERVICE_STOPPED || s.dwWin32ExitCode != 0) << s.dwCurrentState;
+}
+
+TEST_F(Service, StopThatOutlastsItsWaitHint) {
+    std::wstring mini = L"LrxMini" + std::to_wstring(GetCurrentProcessId());
+    std::wstring binary = L"\"" + fake_runtime::environmentValue(L"LRX_MINI_SERVICE") + L"\" slow-stop";
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE service = CreateServiceW(manager, mini.c_str(), mini.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                       SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr,
+                                       nullptr, nullptr, nullptr);
+    ASSERT_NE(service, nullptr);
+    ASSERT_TRUE(StartServiceW(service, 0, nullptr));
+    for (int i = 0; i < 100 && status(mini).dwCurrentState != SERVICE_RUNNING; ++i) Sleep(100);
+
+    ChildResult r = run(L"/stop " + mini);
+    EXPECT_EQ(r.out, "Stopping service '" + say(mini) + "'.\r\nError while stopping service\r\n");
+    EXPECT_EQ(r.exitCode, 0u);
+
+    for (int i = 0; i < 100 && status(mini).dwCurrentState != SERVICE_STOPPED; ++i) Sleep(100);
+    DeleteService(service);
     CloseServiceHandle(service);
     CloseServiceHandle(manager);
 }

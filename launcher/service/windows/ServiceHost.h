@@ -1,5 +1,7 @@
 // The service host: the service verbs and the service process.
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 #include "launcher/config/CommandLine.h"
@@ -11,3 +13,9 @@ int runServiceCommand(const std::wstring& verb, const ArgumentVector& arguments)
 // Hands the process to the service control manager; returns the process
 // exit code.
 int runServiceDispatcher();
+
+// The child's priority class: a 4-byte value named like the service under
+// HKLM "SOFTWARE\brightmoor\lorix\priority"; NORMAL_PRIORITY_CLASS when
+// there is none (or it has another size).
+constexpr char kPriorityKey[] = "SOFTWARE\\brightmoor\\lorix\\priority";
+DWORD childPriority(const wchar_t* serviceName);

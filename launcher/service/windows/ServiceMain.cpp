@@ -22,7 +22,6 @@ namespace {
 constexpr DWORD kWaitHintMs = 50000;
 constexpr DWORD kChildStartFailure = 5000;
 constexpr DWORD kDrainChunk = 6000;
-const char kPriorityKey[] = "SOFTWARE\\brightmoor\\lorix\\priority";
 
 SERVICE_STATUS g_status;
 SERVICE_STATUS_HANDLE g_statusHandle = nullptr;
@@ -87,22 +86,6 @@ BOOL WINAPI ignoreConsoleEvent(DWORD) {
     return TRUE;
 }
 
-// HKLM\...\priority\<service name>: a 4-byte priority class for the child.
-DWORD childPriority() {
-    HKEY key;
-    DWORD priority = NORMAL_PRIORITY_CLASS;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPriorityKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return priority;
-    DWORD value = 0, size = sizeof value;
-    if (RegQueryValueExW(key, runState().serviceName, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
-            ERROR_SUCCESS &&
-        size == sizeof value) {
-        logLine(L"using priority %d", static_cast<int>(value));
-        priority = value;
-    }
-    RegCloseKey(key);
-    return priority;
-}
-
 // An inheritable pipe whose `privateEnd` (0 read, 1 write) is not inherited.
 bool createPipe(HANDLE ends[2], int privateEnd, const wchar_t* createError, const wchar_t* inheritError) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -137,7 +120,8 @@ void runChildAndWait(std::wstring commandLine) {
     startup.hStdOutput = output[1];
     startup.hStdError = output[1];
     PROCESS_INFORMATION child{};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, childPriority() | DETACHED_PROCESS, nullptr,
+    DWORD priority = childPriority(runState().serviceName);
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, priority | DETACHED_PROCESS, nullptr,
                         nullptr, &startup, &child)) {
         logLine(L"could not start process %s (%d)", commandLine.c_str(), static_cast<int>(GetLastError()));
         reportChildStartFailure();
@@ -184,6 +168,20 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
 }
 
 }  // namespace
+
+DWORD childPriority(const wchar_t* serviceName) {
+    HKEY key;
+    DWORD priority = NORMAL_PRIORITY_CLASS;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPriorityKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return priority;
+    DWORD value = 0, size = sizeof value;
+    if (RegQueryValueExW(key, serviceName, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+        size == sizeof value) {
+        logLine(L"using priority %d", static_cast<int>(value));
+        priority = value;
+    }
+    RegCloseKey(key);
+    return priority;
+}
 
 int runServiceDispatcher() {
     logLine(L"calling StartServiceCtrlDispatcher");

@@ -1,0 +1,44 @@
+// The child's priority class from the registry.  (Wine ignores priority
+// classes in CreateProcess, so the value is checked where it is read.)
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "launcher/service/windows/ServiceHost.h"
+
+namespace {
+
+class Priority : public ::testing::Test {
+protected:
+    void TearDown() override {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPriorityKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+        RegDeleteValueW(key, name.c_str());
+        RegCloseKey(key);
+    }
+
+    void write(uint64_t value, DWORD size) {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPriorityKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(key, name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(&value), size);
+        RegCloseKey(key);
+    }
+
+    std::wstring name = L"Lrx Priority " + std::to_wstring(GetCurrentProcessId());
+};
+
+}  // namespace
+
+TEST_F(Priority, FourByteValueIsThePriorityClass) {
+    EXPECT_EQ(childPriority(name.c_str()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+    write(BELOW_NORMAL_PRIORITY_CLASS, 4);
+    EXPECT_EQ(childPriority(name.c_str()), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
+    write(BELOW_NORMAL_PRIORITY_CLASS, 8);
+    EXPECT_EQ(childPriority(name.c_str()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+    write(BELOW_NORMAL_PRIORITY_CLASS, 2);
+    EXPECT_EQ(childPriority(name.c_str()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+}
