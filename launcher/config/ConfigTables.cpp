@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <map>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/Log.h"
 
 namespace {
@@ -13,9 +14,6 @@ std::map<int32_t, std::string> g_config;
 std::map<int32_t, std::wstring> g_messages;
 bool g_messageBox = true;
 char g_flavour = 0;
-
-constexpr int kExecutableTypeKey = 107;
-constexpr int kFlavourKey = 2001;
 
 // Message texts are UTF-16 code units; wchar_t holds one unit each (on
 // Windows it is UTF-16 itself).

@@ -2,12 +2,12 @@
 
 #include <cstring>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Log.h"
 
 namespace {
 
-constexpr int kAllowPreReleaseKey = 130;
 constexpr int32_t kComponentMax = 2147483647;
 const char kSeparators[] = "._-+";
 // Plain substring tests, in this order; "ea" also hits inside "beta" or "release".

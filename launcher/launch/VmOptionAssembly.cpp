@@ -1,22 +1,12 @@
 #include "launcher/launch/VmOptionAssembly.h"
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/Log.h"
 #include "launcher/launch/OptionLines.h"
 #include "launcher/launch/OptionRules.h"
 
 namespace {
 
-constexpr int kClassPathKey = 121;
-constexpr int kMainClassKey = 122;
-constexpr int kVmOptionsKey = 123;
-constexpr int kJArgumentsKey = 125;
-constexpr int kModulePathKey = 132;
-constexpr int kModuleModeKey = 133;
-constexpr int kDefaultOptionsFileKey = 166;
-constexpr int kApplicationDirKey = 10003;
-constexpr int kVersionLinesKey = 10200;
-constexpr int kMissingEntryMessage = 1006;
-constexpr int kMissingVariableMessage = 1008;
 constexpr size_t kMaxIncludeDepth = 32;
 
 enum class PathList { ClassPath, ModulePath };

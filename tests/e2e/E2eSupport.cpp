@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "tests/support/runtime/FakeRuntime.h"
 #include "tools/pack/Image.h"
 
 namespace {
@@ -15,24 +16,6 @@ std::wstring environmentPath(const wchar_t* name) {
     std::wstring path(value, n);
     std::replace(path.begin(), path.end(), L'/', L'\\');
     return path;
-}
-
-void removeTree(const std::wstring& dir) {
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring child = dir + L"\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(child);
-            else
-                DeleteFileW(child.c_str());
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
-    RemoveDirectoryW(dir.c_str());
 }
 
 }  // namespace
@@ -55,11 +38,11 @@ ScratchDir::ScratchDir(const wchar_t* name) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     path_ = std::wstring(temp) + L"lrx_e2e_" + name + L"_" + std::to_wstring(GetCurrentProcessId());
-    removeTree(path_);
+    fake_runtime::removeTree(path_);
     CreateDirectoryW(path_.c_str(), nullptr);
 }
 
-ScratchDir::~ScratchDir() { removeTree(path_); }
+ScratchDir::~ScratchDir() { fake_runtime::removeTree(path_); }
 
 std::vector<std::wstring> ScratchDir::list(const wchar_t* pattern) const {
     std::vector<std::wstring> names;

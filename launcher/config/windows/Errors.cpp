@@ -5,17 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/MessageFormat.h"
 #include "launcher/config/windows/Console.h"
 #include "launcher/config/windows/LogFile.h"
 #include "launcher/config/windows/TempDir.h"
-
-namespace {
-
-constexpr int kCaptionMessage = 1000;
-
-}  // namespace
 
 void showError(const wchar_t* text) {
     static wchar_t shown[kBufferChars];

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <string>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/EmbeddedNames.h"
 #include "launcher/config/Log.h"
@@ -17,9 +18,6 @@
 
 namespace {
 
-constexpr int kInternalErrorMessage = 1009;
-constexpr int kFileCountKey = 2002;
-constexpr int kFileNamesKey = 2003;
 constexpr int kDirectoryAttempts = 10;
 constexpr DWORD kChunkSize = 6000;
 constexpr uint8_t kMask = 0xB9;

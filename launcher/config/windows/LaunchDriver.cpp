@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/Log.h"
 #include "launcher/config/windows/Errors.h"
 #include "launcher/config/windows/Extraction.h"
@@ -12,8 +13,6 @@
 #include "launcher/launch/windows/SingleInstance.h"
 
 namespace {
-
-constexpr int kInternalErrorMessage = 1009;
 
 // The service's child ignores console close, logoff and shutdown events:
 // the service process decides when the application stops.

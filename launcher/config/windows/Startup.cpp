@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Log.h"
 #include "launcher/config/RunState.h"
@@ -17,9 +18,6 @@
 #include "launcher/service/windows/ServiceHost.h"
 
 namespace {
-
-constexpr int kServiceNameKey = 101;
-constexpr int kWorkingDirectoryKey = 146;
 
 // Key 146, relative to the launcher's directory, with variables.
 void applyWorkingDirectory() {

@@ -10,14 +10,13 @@
 #include <ctime>
 #include <string>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Log.h"
 #include "launcher/config/windows/Errors.h"
 #include "launcher/config/windows/Handles.h"
 
 namespace {
-
-constexpr int kNoTempDirMessage = 1015;
 
 enum class Source { TempPath, UserProfileTemp, HomeDrivePath, WindowsTemp, CTemp, CTmp, WindowsDir };
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Log.h"
 #include "launcher/config/windows/Handles.h"
@@ -19,8 +20,6 @@ const char kProbeLimitTestVariable[] = "LRX_TEST_PROBE_LIMIT_MS";
 
 namespace {
 
-constexpr int kJdkRequiredKey = 131;
-constexpr int kExecutableTypeKey = 107;
 constexpr int kGuiExecutableType = 1;
 constexpr DWORD kProbeLimitMillis = 60000;
 // How long a terminated probe may take to go away before its output file

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Log.h"
 #include "launcher/jvmsearch/JavaText.h"
@@ -13,9 +14,6 @@
 
 namespace {
 
-constexpr int kJdkRequiredKey = 131;
-constexpr int kApplicationIdKey = 160;
-constexpr int kTvrJresOnlyKey = 165;
 constexpr DWORD kCurrentVersionBytes = 100;
 const char kLocatedRuntimes[] = "SOFTWARE\\brightmoor\\lorix\\locatedjvms";
 const char kInstallations[] = "SOFTWARE\\brightmoor\\tavra\\installations";

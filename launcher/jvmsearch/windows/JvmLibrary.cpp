@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Log.h"
 #include "launcher/config/windows/Paths.h"
@@ -13,10 +14,7 @@
 
 namespace {
 
-constexpr int kPreferredSubdirectoryKey = 152;
 constexpr int kPreferredSubdirectoryChars = 200;
-constexpr int kDllDirectoriesKey = 154;
-constexpr int kNativeLibraryKey = 10004;
 // Longest PATH the launcher writes for a runtime's bin directory, and for
 // the native-library directories in front of the previous PATH.
 constexpr size_t kRuntimePathChars = 24000;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Log.h"
 #include "launcher/config/windows/Errors.h"
@@ -22,11 +23,6 @@
 #include "launcher/jvmsearch/windows/PackedRuntime.h"
 
 namespace {
-
-constexpr int kMinimumVersionKey = 126;
-constexpr int kMaximumVersionKey = 127;
-constexpr int kSearchSequenceKey = 128;
-constexpr int kApplicationDirectoryKey = 10003;
 
 // Files below the application directory that name one Java home each.
 struct LocationFile {
@@ -135,7 +131,7 @@ bool pathSearchCheck(const Search& search, Candidate& candidate) {
 bool readLocationFile(const wchar_t* name, char* line) {
     wchar_t applicationDirectory[kBufferChars];
     wchar_t fullDirectory[kBufferChars];
-    configWideString(kApplicationDirectoryKey, applicationDirectory, kBufferChars);
+    configWideString(kApplicationDirKey, applicationDirectory, kBufferChars);
     fullPathWide(applicationDirectory, fullDirectory, kBufferChars, true, true);
     if (!fullDirectory[0]) return false;
     std::wstring path = fullDirectory;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Log.h"
 #include "launcher/config/windows/Errors.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-constexpr int kInternalErrorMessage = 1009;
 const char kPackSuffix[] = ".jar.pack";
 constexpr size_t kPackSuffixLength = sizeof kPackSuffix - 1;
 constexpr size_t kDotPackLength = 5;  // ".pack"

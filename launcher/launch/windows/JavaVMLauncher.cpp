@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Log.h"
 #include "launcher/config/windows/Console.h"
@@ -18,21 +19,6 @@
 
 namespace {
 
-constexpr int kExecutableTypeKey = 107;
-constexpr int kSplashKey = 108;
-constexpr int kSplashFlagKey = 163;
-constexpr int kErrorRedirectKey = 102;
-constexpr int kErrorFileKey = 103;
-constexpr int kOutputRedirectKey = 104;
-constexpr int kOutputFileKey = 105;
-constexpr int kFlag106Key = 106;
-constexpr int kMainClassKey = 122;
-constexpr int kFixedArgumentsKey = 124;
-constexpr int kJArgumentsKey = 125;
-constexpr int kModuleModeKey = 133;
-constexpr int kApplicationDirKey = 10003;
-constexpr int kMainClassMissingMessage = 1010;
-constexpr int kMainMethodMissingMessage = 1011;
 constexpr int kFixedArgumentsChars = 2001;
 constexpr int kApplicationDirChars = 4001;
 constexpr int kSplashTextBytes = 2000;

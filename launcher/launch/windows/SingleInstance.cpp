@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Log.h"
 #include "launcher/config/windows/Errors.h"
@@ -12,9 +13,6 @@
 
 namespace {
 
-constexpr int kSingleInstanceKey = 10005;
-constexpr int kGlobalNameKey = 158;
-constexpr int kToFrontKey = 10007;
 constexpr int kLastCounter = 100000;
 constexpr int kRecordRetries = 50;
 constexpr DWORD kRecordRetryMs = 100;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/RunState.h"
 #include "launcher/config/windows/Console.h"
@@ -18,10 +19,7 @@
 
 namespace {
 
-constexpr int kExecutableTypeKey = 107;
 constexpr int kServiceLauncherType = 4;
-constexpr int kDependenciesKey = 149;
-constexpr int kDescriptionMessage = 20017;
 constexpr DWORD kStopPollMs = 500;
 
 enum Verbosity { kQuiet, kVerbose };
