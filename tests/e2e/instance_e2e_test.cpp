@@ -108,6 +108,9 @@ TEST_F(Instance, SecondStartFindsTheFirstAndBringsItForward) {
     EXPECT_NE(logs.find("found window "), std::string::npos) << logs;
     EXPECT_NE(logs.find("restore"), std::string::npos) << logs;
     EXPECT_NE(logs.find("exiting"), std::string::npos);
+    HWND window = FindWindowW(L"STATIC", L"instance probe");
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(IsIconic(window));  // restored from its minimised state
 
     // The record names the first instance under the lower-cased full path.
     HKEY key;

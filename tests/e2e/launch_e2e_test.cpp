@@ -164,12 +164,30 @@ TEST_F(Launch, ChildRoleOfTheService) {
     EXPECT_NE(log().find("registering ConsoleCtrlHandler"), std::string::npos);
 }
 
-TEST_F(Launch, JvmCreationFailure) {
+TEST_F(Launch, JvmCreationFailureRemovesTheExtractionDirectory) {
+    addEmbeddedFile(description, "lib\\native.dll", {1, 2, 3});
+    packTo(exe, description);
     behaviour("create-fail -4\n");
     ChildResult r = run(L"/run");
     EXPECT_EQ(r.exitCode, 1u);
     EXPECT_NE(log().find("ERROR: could not initialize JVM"), std::string::npos);
+    EXPECT_NE(log().find("extracting files done"), std::string::npos);
     EXPECT_EQ(mainCall(), "<no main call>");
+    for (const std::wstring& name : dir.list(L"tmp\\lrx*")) EXPECT_EQ(name.find(L"_dir"), std::wstring::npos);
+}
+
+TEST_F(Launch, NormalEndKeepsTheExtractionDirectoryForTheApplication) {
+    addEmbeddedFile(description, "lib\\native.dll", {1, 2, 3});
+    packTo(exe, description);
+    ChildResult r = run(L"/run");
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    std::vector<std::string> o = options();
+    std::string tempDir = o[4].substr(std::string("\"-Dlorix.tempDir=").size());
+    tempDir.pop_back();  // the closing quote
+    std::string unescaped;
+    for (size_t i = 0; i < tempDir.size(); ++i) unescaped += tempDir[i] == '\\' ? tempDir[++i] : tempDir[i];
+    EXPECT_EQ(readBytes(wideUtf8(unescaped) + L"\\lib\\native.dll"), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_NE(o[5], recordText("-Dlorix.unextractedPosition=0"));
 }
 
 TEST_F(Launch, MissingLauncherClassOrMain) {
