@@ -19,3 +19,11 @@ int runServiceDispatcher();
 // there is none (or it has another size).
 constexpr char kPriorityKey[] = "SOFTWARE\\brightmoor\\lorix\\priority";
 DWORD childPriority(const wchar_t* serviceName);
+
+// Starts the service's child with this command line (its standard input a
+// pipe for the stop request, its output drained), waits for it to end and
+// reports the service stopped when it ended with 0 or after a stop
+// request; when it cannot start, reports stopped with 1066 and 5000.
+void superviseChild(std::wstring commandLine);
+// The status this process last set (or is about to report).
+const SERVICE_STATUS& serviceStatus();

@@ -107,7 +107,9 @@ void reportChildStartFailure() {
     reportStatus();
 }
 
-void runChildAndWait(std::wstring commandLine) {
+}  // namespace
+
+void superviseChild(std::wstring commandLine) {
     HANDLE output[2], shutdown[2];
     if (!createPipe(output, 0, L"CreatePipe error (%d)", L"SetHandleInformation error (%d)")) return;
     if (!createPipe(shutdown, 1, L"CreatePipe error 2 (%d)", L"SetHandleInformation error 2 (%d)")) return;
@@ -148,6 +150,10 @@ void runChildAndWait(std::wstring commandLine) {
     }
 }
 
+const SERVICE_STATUS& serviceStatus() { return g_status; }
+
+namespace {
+
 void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
     logLine(L"service main");
     resetStatus();
@@ -162,7 +168,7 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
     ArgumentVector own;
     splitCommandLine(GetCommandLineW(), own);
     ArgumentVector manager(argv, argv + argc);
-    runChildAndWait(childCommandLine(own, runState().serviceName, manager));
+    superviseChild(childCommandLine(own, runState().serviceName, manager));
     logLine(L"exiting");
     exit(0);
 }

@@ -1,5 +1,6 @@
-// The child's priority class from the registry.  (Wine ignores priority
-// classes in CreateProcess, so the value is checked where it is read.)
+// The service host under Wine: the child's priority from the registry
+// (Wine ignores priority classes in CreateProcess, so the value is checked
+// where it is read), and the supervision of the child.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -41,4 +42,21 @@ TEST_F(Priority, FourByteValueIsThePriorityClass) {
     EXPECT_EQ(childPriority(name.c_str()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
     write(BELOW_NORMAL_PRIORITY_CLASS, 2);
     EXPECT_EQ(childPriority(name.c_str()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+}
+
+// The service process's supervision of its child, run in this process
+// (without a service control manager the status is only recorded).
+TEST(ServiceChild, StoppedOnlyWhenTheChildEndsWellOrCannotStart) {
+    std::wstring cmd = L"C:\\windows\\system32\\cmd.exe /c exit ";
+    superviseChild(cmd + L"3");
+    EXPECT_NE(serviceStatus().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+
+    superviseChild(cmd + L"0");
+    EXPECT_EQ(serviceStatus().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(serviceStatus().dwWin32ExitCode, 0u);
+
+    superviseChild(L"\"C:\\no such dir\\svc.exe\" svc __tvr_restart");
+    EXPECT_EQ(serviceStatus().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(serviceStatus().dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(serviceStatus().dwServiceSpecificExitCode, 5000u);
 }
