@@ -20,11 +20,16 @@ start)
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i </dev/null >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
     fi
+    # The server that wineboot (or an earlier run) started is not
+    # persistent: let it end first, or it would exit under the tests, taking
+    # services.exe with it, while a second one starts.
+    wineserver -w </dev/null >/dev/null 2>&1
     wineserver -p </dev/null >/dev/null 2>&1
     # The first program in a cold prefix starts the services; wait for that
     # here rather than in a timing-sensitive test.
     wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
     wine reg.exe query 'HKLM\System\CurrentControlSet\Services' </dev/null >/dev/null 2>&1
+    wine sc.exe query type= service </dev/null >/dev/null 2>&1
     echo "wine prefix ready: $WINEPREFIX"
     ;;
 stop)
