@@ -1,0 +1,216 @@
+// Time from process start to the application's main: "/run" of the packed
+// sample launcher with a warm version cache, against the floor, a host
+// that does nothing but load the same stub jvm.dll, create the VM and call
+// the same main (stubjvm_host).  Both run in the same layout (BenchSupport.h)
+// with the same behaviour file, alternating, so that drift of the shared
+// machine hits both.
+//
+// How "main reached" is seen: main's first step prints a marker line
+// (behaviour "main print"), which the stub writes with one WriteFile to the
+// inherited standard output; that is a pipe this program reads, and the
+// time is taken when the marker arrives.  Then main returns, and the time
+// to the process's exit (VM destroyed, process torn down) is reported too.
+// The clock starts right before CreateProcessW.
+//
+//   launch_bench.exe [runs of each, default 15]
+//
+// Runs under Wine; exits with 1 when a run does not reach main, does not
+// end with 0, or a measured launch starts java.exe (the cache was not warm).
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/BenchSupport.h"
+
+namespace fr = fake_runtime;
+
+namespace {
+
+constexpr char kMainMarker[] = "launch bench: main reached";
+// The class whose main the sample's launcher calls.
+constexpr wchar_t kLauncherClass[] = L"com/tavra/runtime/launcher/WinLauncher";
+// A launch that hangs (a message box, say) is ended after this long.
+constexpr DWORD kRunTimeoutMs = 60000;
+
+struct Run {
+    bool reachedMain = false;
+    DWORD exitCode = STILL_ACTIVE;
+    double toMain = 0;
+    double toExit = 0;
+    size_t recordLinesBeforeMain = 0;
+    std::string output;
+};
+
+struct Series {
+    std::vector<double> toMain;
+    std::vector<double> toExit;
+    size_t recordLinesBeforeMain = 0;
+    int failures = 0;
+};
+
+// A pipe for the child's standard output; only the write end is inherited.
+bool createOutputPipe(HANDLE* readEnd, HANDLE* writeEnd) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    if (!CreatePipe(readEnd, writeEnd, &inheritable, 0)) return false;
+    SetHandleInformation(*readEnd, HANDLE_FLAG_INHERIT, 0);
+    return true;
+}
+
+// Reads until `marker` has arrived (true) or every writer has closed the
+// pipe (false).  An empty marker reads to the end.
+bool readUntil(HANDLE pipe, const std::string& marker, std::string* output) {
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(pipe, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        output->append(chunk, got);
+        if (!marker.empty() && output->find(marker) != std::string::npos) return true;
+    }
+    return false;
+}
+
+// Ends a child that outlives the time-out; that closes its end of the
+// output pipe, which ends the reading.
+DWORD WINAPI endWhenOverdue(LPVOID process) {
+    if (WaitForSingleObject(process, kRunTimeoutMs) == WAIT_TIMEOUT) TerminateProcess(process, ERROR_TIMEOUT);
+    return 0;
+}
+
+// The record lines the stub wrote before main's first step.
+size_t recordLinesBeforeMain(const fr::ScratchTree& tree) {
+    std::string record = fr::readText(bench::jvmFile(tree, L"jvm.record"));
+    size_t count = 0;
+    for (size_t pos = 0; pos < record.size(); ++count) {
+        if (record.compare(pos, 10, "behaviour\t") == 0) return count;
+        size_t end = record.find('\n', pos);
+        pos = end == std::string::npos ? record.size() : end + 1;
+    }
+    return 0;
+}
+
+// Starts `commandLine` with its output on a pipe and times it to the marker
+// and to its exit.
+Run timeRun(std::wstring commandLine, HANDLE nul) {
+    Run run;
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!createOutputPipe(&readEnd, &writeEnd)) return run;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
+    double start = bench::nowMillis();
+    bool started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                  &process) != FALSE;
+    CloseHandle(writeEnd);  // the child's copy is the only writer left
+    if (!started) {
+        CloseHandle(readEnd);
+        run.output = "CreateProcess failed, error " + std::to_string(GetLastError());
+        return run;
+    }
+    HANDLE watchdog = CreateThread(nullptr, 0, endWhenOverdue, process.hProcess, 0, nullptr);
+    if (readUntil(readEnd, kMainMarker, &run.output)) {
+        run.reachedMain = true;
+        run.toMain = bench::nowMillis() - start;
+        readUntil(readEnd, std::string(), &run.output);
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    run.toExit = bench::nowMillis() - start;
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    if (watchdog) {
+        WaitForSingleObject(watchdog, INFINITE);
+        CloseHandle(watchdog);
+    }
+    CloseHandle(readEnd);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return run;
+}
+
+// One timed run with a fresh record, added to `series`.
+Run measure(const std::wstring& commandLine, const fr::ScratchTree& tree, HANDLE nul, Series* series) {
+    DeleteFileW(bench::jvmFile(tree, L"jvm.record").c_str());
+    Run run = timeRun(commandLine, nul);
+    run.recordLinesBeforeMain = recordLinesBeforeMain(tree);
+    if (!run.reachedMain || run.exitCode != 0) {
+        ++series->failures;
+        return run;
+    }
+    series->toMain.push_back(run.toMain);
+    series->toExit.push_back(run.toExit);
+    series->recordLinesBeforeMain = run.recordLinesBeforeMain;
+    return run;
+}
+
+bool reportFailure(const char* name, const Run& run) {
+    if (run.reachedMain && run.exitCode == 0) return false;
+    std::printf("FAILED: %s %s, exit code %lu; its output:\n%s\n", name,
+                run.reachedMain ? "reached main" : "did not reach main", static_cast<unsigned long>(run.exitCode),
+                run.output.c_str());
+    return true;
+}
+
+void printRow(const char* name, const Series& series) {
+    std::printf("%-34s %8.1f  %7.1f-%-7.1f %8.1f  %7.1f-%-7.1f %8u\n", name, bench::median(series.toMain),
+                bench::smallest(series.toMain), bench::largest(series.toMain), bench::median(series.toExit),
+                bench::smallest(series.toExit), bench::largest(series.toExit),
+                static_cast<unsigned>(series.recordLinesBeforeMain));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = bench::runCount(argc, argv, 15);
+    LauncherDescription description;
+    if (!bench::loadSample(description)) return 1;
+    fr::ScratchTree tree(L"launch_bench");
+    std::string behaviour = std::string("main print ") + kMainMarker + "\nmain return\n";
+    if (!bench::makeApplication(tree, description, behaviour)) return 1;
+    bench::setQuietEnvironment(tree);
+    fr::removeCacheEntriesBelow(tree.path());
+
+    std::wstring launcher = L"\"" + bench::launcherPath(tree) + L"\" /run";
+    std::wstring floor = L"\"" + fr::widen(LRX_BENCH_JVM_HOST) + L"\" \"" + bench::jvmFile(tree, L"jvm.dll") +
+                         L"\" " + kLauncherClass;
+    HANDLE nul = bench::openInheritableNul();
+
+    // The first launch fills the version cache and brings both programs
+    // into the file cache; it is not measured.
+    Series warmUp;
+    bool failed = reportFailure("the first launcher run", measure(launcher, tree, nul, &warmUp));
+    failed |= reportFailure("the first floor run", measure(floor, tree, nul, &warmUp));
+    size_t javaStartsBefore = bench::javaStarts(tree);
+
+    Series floorRuns, launcherRuns;
+    for (int i = 0; i < runs && !failed; ++i) {
+        failed |= reportFailure("a floor run", measure(floor, tree, nul, &floorRuns));
+        failed |= reportFailure("a launcher run", measure(launcher, tree, nul, &launcherRuns));
+    }
+    size_t javaStartsMeasured = bench::javaStarts(tree) - javaStartsBefore;
+    CloseHandle(nul);
+    if (failed) return 1;
+
+    std::printf("Process start to main: /run of the packed sample (warm version cache) against a host that only\n"
+                "loads the same stub jvm.dll, creates the VM and calls main; %d runs each, alternating\n",
+                runs);
+    std::printf("%-34s %8s  %-15s %8s  %-15s %8s\n", "program", "to main", "min-max", "to exit", "min-max",
+                "record");
+    std::printf("%-34s %8s  %-15s %8s  %-15s %8s\n", "", "(ms)", "(ms)", "(ms)", "(ms)", "lines");
+    printRow("floor: stubjvm_host, median", floorRuns);
+    printRow("launcher /run, median", launcherRuns);
+    double floorMain = bench::median(floorRuns.toMain), launcherMain = bench::median(launcherRuns.toMain);
+    double floorExit = bench::median(floorRuns.toExit), launcherExit = bench::median(launcherRuns.toExit);
+    std::printf("launcher/floor: to main %.2fx (%+.1f ms), to exit %.2fx (%+.1f ms)\n",
+                bench::ratio(launcherMain, floorMain), launcherMain - floorMain, bench::ratio(launcherExit, floorExit),
+                launcherExit - floorExit);
+    std::printf("(record lines: JNI calls and VM options the stub recorded before main)\n");
+    std::printf("java.exe starts during the measured launcher runs: %u\n", static_cast<unsigned>(javaStartsMeasured));
+    if (javaStartsMeasured != 0) {
+        std::printf("FAILED: the version cache was not used\n");
+        return 1;
+    }
+    return 0;
+}
