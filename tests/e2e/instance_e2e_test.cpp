@@ -61,39 +61,57 @@ void waitFor(HANDLE process) {
     ASSERT_EQ(WaitForSingleObject(process, 30000), WAIT_OBJECT_0);
 }
 
+constexpr int kHoldMs = 30000;  // the longest a probe holds its instance
+
+// Waits until the probe has claimed its instance and written both lines
+// of its file.
+void waitForClaim(const std::wstring& out) {
+    auto complete = [&] {
+        std::string text = readText(out);
+        return std::count(text.begin(), text.end(), '\n') == 2;
+    };
+    for (int i = 0; i < 300 && !complete(); ++i) Sleep(100);
+    ASSERT_TRUE(complete()) << narrowUtf8(out);
+}
+
+// Ends a probe's hold and waits for it.
+void release(const std::wstring& out, HANDLE process) {
+    writeBytes(out + L".release", {});
+    waitFor(process);
+    CloseHandle(process);
+}
+
 }  // namespace
 
 TEST_F(Instance, SimultaneousStartsTakeTheFirstFreeNumbers) {
     pack(false, false);
     std::vector<HANDLE> running;
-    for (int i = 0; i < 3; ++i) running.push_back(startChild(probeLine(dir.file(L"n" + std::to_wstring(i)), 3000), environment()));
-    Sleep(1500);
+    for (int i = 0; i < 3; ++i)
+        running.push_back(startChild(probeLine(dir.file(L"n" + std::to_wstring(i)), kHoldMs), environment()));
+    for (int i = 0; i < 3; ++i) waitForClaim(dir.file(L"n" + std::to_wstring(i)));
     std::vector<std::string> names;
     for (int i = 0; i < 3; ++i) names.push_back(written(dir.file(L"n" + std::to_wstring(i))).first);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{baseName() + "0", baseName() + "1", baseName() + "2"}));
 
     // When the instance holding 0 has ended, the next start takes 0 again.
-    for (HANDLE h : running) {
-        waitFor(h);
-        CloseHandle(h);
-    }
-    HANDLE holder1 = startChild(probeLine(dir.file(L"h1"), 2500), environment());
-    Sleep(800);
+    for (int i = 0; i < 3; ++i) release(dir.file(L"n" + std::to_wstring(i)), running[i]);
+    HANDLE holder1 = startChild(probeLine(dir.file(L"h1"), kHoldMs), environment());
+    waitForClaim(dir.file(L"h1"));
     ChildResult later = runChild(probeLine(dir.file(L"later"), 0));
     EXPECT_EQ(later.exitCode, 0u);
     EXPECT_EQ(written(dir.file(L"h1")).first, baseName() + "0");
     EXPECT_EQ(written(dir.file(L"later")).first, baseName() + "1");
-    waitFor(holder1);
-    CloseHandle(holder1);
+    release(dir.file(L"h1"), holder1);
     ChildResult alone = runChild(probeLine(dir.file(L"alone"), 0));
     EXPECT_EQ(written(dir.file(L"alone")).first, baseName() + "0");
 }
 
 TEST_F(Instance, SecondStartFindsTheFirstAndBringsItForward) {
     pack(true, true);
-    HANDLE first = startChild(probeLine(dir.file(L"first"), 6000, true), environment());
-    Sleep(1500);
+    HANDLE first = startChild(probeLine(dir.file(L"first"), kHoldMs, true), environment());
+    waitForClaim(dir.file(L"first"));
+    Sleep(300);  // the window is shown right after the claim
     auto [name, pid] = written(dir.file(L"first"));
     EXPECT_EQ(name, baseName());
 
@@ -123,14 +141,13 @@ TEST_F(Instance, SecondStartFindsTheFirstAndBringsItForward) {
     EXPECT_EQ(std::to_string(recorded), pid);
     RegDeleteValueA(key, valueName.c_str());
     RegCloseKey(key);
-    waitFor(first);
-    CloseHandle(first);
+    release(dir.file(L"first"), first);
 }
 
 TEST_F(Instance, WithoutToFrontNoWindowIsTouched) {
     pack(true, false);
-    HANDLE first = startChild(probeLine(dir.file(L"first"), 4000, true), environment());
-    Sleep(1500);
+    HANDLE first = startChild(probeLine(dir.file(L"first"), kHoldMs, true), environment());
+    waitForClaim(dir.file(L"first"));
     ChildOptions options;
     options.environment = environment();
     ChildResult second = runChild(probeLine(dir.file(L"second"), 0), options);
@@ -138,14 +155,13 @@ TEST_F(Instance, WithoutToFrontNoWindowIsTouched) {
     std::string logs = readLogs();
     EXPECT_NE(logs.find("other pid "), std::string::npos);
     EXPECT_EQ(logs.find("found window"), std::string::npos);
-    waitFor(first);
-    CloseHandle(first);
+    release(dir.file(L"first"), first);
 }
 
 TEST_F(Instance, WithoutARecordTheSecondStartGivesUpAfterAboutFiveSeconds) {
     pack(true, true);
-    HANDLE first = startChild(probeLine(dir.file(L"first"), 9000, true), environment());
-    Sleep(1500);
+    HANDLE first = startChild(probeLine(dir.file(L"first"), kHoldMs, true), environment());
+    waitForClaim(dir.file(L"first"));
     std::string valueName = narrowUtf8(exe);
     for (char& c : valueName) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     HKEY key;
@@ -163,6 +179,5 @@ TEST_F(Instance, WithoutARecordTheSecondStartGivesUpAfterAboutFiveSeconds) {
     std::string logs = readLogs();
     EXPECT_NE(logs.find("other pid 0"), std::string::npos) << logs;
     EXPECT_EQ(logs.find("found window"), std::string::npos);
-    waitFor(first);
-    CloseHandle(first);
+    release(dir.file(L"first"), first);
 }
