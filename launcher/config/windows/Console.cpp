@@ -7,6 +7,8 @@
 #include <io.h>
 #include <string>
 
+#include "launcher/config/Log.h"
+
 int formatWideV(wchar_t* buffer, size_t size, const wchar_t* format, va_list args) {
     if (size == 0) return 0;
     // _vsnwprintf is the msvcrt export with the Windows conventions; the
@@ -42,4 +44,18 @@ void printWide(FILE* stream, const wchar_t* text) {
     // The stream is in text mode: "\n" goes out as CR LF.
     fwrite(narrow.data(), 1, narrow.size(), stream);
     fflush(stream);
+}
+
+namespace {
+
+BOOL WINAPI reportConsoleEventHandled(DWORD) {
+    logLine(L"ConsoleCtrlHandler event");
+    return TRUE;
+}
+
+}  // namespace
+
+void ignoreConsoleEvents() {
+    logLine(L"registering ConsoleCtrlHandler");
+    SetConsoleCtrlHandler(reportConsoleEventHandled, TRUE);
 }

@@ -6,6 +6,12 @@
 // or pipe in the ANSI code page.  Flushes the stream.
 void printWide(FILE* stream, const wchar_t* text);
 
+// Logs "registering ConsoleCtrlHandler" and installs a console control
+// handler that logs each event and reports it handled, so that console
+// close, logoff and shutdown do not end the process (the service decides
+// when the application stops).
+void ignoreConsoleEvents();
+
 // printf with the Windows C runtime's wide conventions ("%s" wide, "%S"
 // narrow) into a caller's buffer; the text is cut to fit and always
 // terminated.  Returns the length written.

@@ -4,6 +4,7 @@
 
 #include "launcher/config/ConfigKeys.h"
 #include "launcher/config/Log.h"
+#include "launcher/config/windows/Console.h"
 #include "launcher/config/windows/Errors.h"
 #include "launcher/config/windows/Extraction.h"
 #include "launcher/jvmsearch/windows/JvmLibrary.h"
@@ -12,25 +13,11 @@
 #include "launcher/launch/windows/JavaVMLauncher.h"
 #include "launcher/launch/windows/SingleInstance.h"
 
-namespace {
-
-// The service's child ignores console close, logoff and shutdown events:
-// the service process decides when the application stops.
-BOOL WINAPI ignoreConsoleEvent(DWORD) {
-    logLine(L"ConsoleCtrlHandler event");
-    return TRUE;
-}
-
-}  // namespace
-
 void runApplication(ArgumentVector& arguments, bool childRole) {
     if (extractEmbeddedFiles(true) != 0) fatalMessage(kInternalErrorMessage, "16");
     addNativeLibraryPath();
 
-    if (childRole) {
-        logLine(L"registering ConsoleCtrlHandler");
-        SetConsoleCtrlHandler(ignoreConsoleEvent, TRUE);
-    }
+    if (childRole) ignoreConsoleEvents();
     claimInstance();
     if (!LoadDLL()) fatalExit(1);
     // Their own messages have been shown when either step fails.

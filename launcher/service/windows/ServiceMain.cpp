@@ -14,6 +14,7 @@
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Log.h"
 #include "launcher/config/RunState.h"
+#include "launcher/config/windows/Console.h"
 #include "launcher/config/windows/Handles.h"
 #include "launcher/service/ServiceText.h"
 
@@ -81,11 +82,6 @@ DWORD WINAPI drainOutput(LPVOID pipe) {
     return 0;
 }
 
-BOOL WINAPI ignoreConsoleEvent(DWORD) {
-    logLine(L"ConsoleCtrlHandler event");
-    return TRUE;
-}
-
 // An inheritable pipe whose `privateEnd` (0 read, 1 write) is not inherited.
 bool createPipe(HANDLE ends[2], int privateEnd, const wchar_t* createError, const wchar_t* inheritError) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -136,8 +132,7 @@ void superviseChild(std::wstring commandLine) {
     if (drain) CloseHandle(drain);
     reportStatus();
 
-    logLine(L"registering ConsoleCtrlHandler");
-    SetConsoleCtrlHandler(ignoreConsoleEvent, TRUE);
+    ignoreConsoleEvents();
 
     WaitForSingleObject(process.get(), INFINITE);
     DWORD exitCode = 0;
