@@ -39,13 +39,14 @@ protected:
     void behaviour(const std::string& text) { fake_runtime::writeText(jvmDir(L"jvm.behaviour"), text); }
 
     // Each run starts with a fresh record (the stub appends) and log.
-    ChildResult run(const std::wstring& arguments, std::vector<std::wstring> environment = {}) {
+    ChildResult run(const std::wstring& arguments, std::vector<std::wstring> environment = {}, DWORD flags = 0) {
         DeleteFileW(jvmDir(L"jvm.record").c_str());
         DeleteFileW(dir.file(L"tmp\\tvr_nlog_1.log").c_str());
         ChildOptions options;
         options.environment = {L"TMP=" + dir.file(L"tmp"), L"TEMP=" + dir.file(L"tmp"), L"TAVRA_LOG=yes",
                                L"JAVA_HOME=", L"JDK_HOME=", L"LORIX_JAVA_HOME=", L"TAVRA_JAVA_HOME=", L"MANPATH="};
         options.environment.insert(options.environment.end(), environment.begin(), environment.end());
+        options.creationFlags = flags;
         return runChild(commandLine(exe, arguments), options);
     }
 
@@ -254,4 +255,13 @@ TEST_F(Launch, SplashSettingsInOrder) {
     EXPECT_NE(splash.find("\ttrue\tfalse\t\"first line\"\t20\t20\t\"0,0,0\"\t8\t500\t\"version 3.2.2\"\t20\t40\t\"0,0,0\"\t8\t500"),
               std::string::npos)
         << splash;
+}
+
+TEST_F(Launch, WithoutAConsoleTheVersionProbeLeavesNoTemporaryFile) {
+    // Started detached, like the service's child, with a cold version cache.
+    fake_runtime::removeCacheEntriesBelow(dir.path());
+    ChildResult r = run(L"svc __tvr_restart", {}, DETACHED_PROCESS);
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    EXPECT_EQ(fake_runtime::javaRuns(dir.file(L"jre\\bin")).size(), 1u);
+    EXPECT_TRUE(dir.list(L"tmp\\lrx*").empty());
 }

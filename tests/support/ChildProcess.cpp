@@ -82,7 +82,8 @@ ChildResult runChild(const std::wstring& commandLine, const ChildOptions& option
     PROCESS_INFORMATION pi{};
     std::wstring line = commandLine;
     std::wstring env = environmentBlock(options.environment);
-    result.started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+    result.started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE,
+                                    CREATE_UNICODE_ENVIRONMENT | options.creationFlags,
                                     &env[0], options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
                                     &si, &pi) != FALSE;
     CloseHandle(outWrite);

@@ -23,6 +23,7 @@ struct ChildOptions {
     std::vector<std::wstring> environment;
     std::wstring workingDirectory;  // empty: inherit
     DWORD timeoutMs = 60000;
+    DWORD creationFlags = 0;  // e.g. DETACHED_PROCESS, as the service starts its child
     // Called every 100 ms while the child runs, with its process id; lets a
     // test answer a message box.
     std::function<void(DWORD)> whileRunning;

@@ -86,8 +86,12 @@ bool probeOutputName(char* name) {
 // Creates the output file and gives an inheritable handle to it, for the
 // probe's standard error.
 bool createProbeOutput(const char* name, UniqueHandle& inheritable) {
-    UniqueHandle file(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Shared for deletion: a launcher without a console (the service's
+    // child) gets a console host for the probe, which holds its inherited
+    // copy of this handle for a moment after the probe has ended.
+    UniqueHandle file(CreateFileA(name, GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
         logLine(L"Could not create temporary file %S (error %d)", name, static_cast<int>(GetLastError()));
         return false;
