@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/runtime/FakeRuntime.h"
+
 namespace {
 
 std::wstring ownDirectory() {
@@ -21,18 +23,6 @@ std::wstring ownDirectory() {
     DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
     std::wstring dir(path, n);
     return dir.substr(0, dir.rfind(L'\\') + 1);
-}
-
-std::string readFile(const std::wstring& path) {
-    std::string data;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return data;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) data.append(chunk, got);
-    CloseHandle(file);
-    return data;
 }
 
 void appendLine(const std::wstring& path, const std::string& line) {
@@ -60,7 +50,7 @@ struct Behaviour {
 
 Behaviour readBehaviour(const std::wstring& dir) {
     Behaviour behaviour;
-    std::string text = readFile(dir + L"fakejava.txt");
+    std::string text = fake_runtime::readText(dir + L"fakejava.txt");
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/runtime/FakeRuntime.h"
+
 namespace {
 
 std::wstring ownDirectory() {
@@ -18,27 +20,6 @@ std::wstring ownDirectory() {
     DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
     std::wstring dir(path, n);
     return dir.substr(0, dir.rfind(L'\\') + 1);
-}
-
-bool readFile(const std::wstring& path, std::string& data) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) data.append(chunk, got);
-    CloseHandle(file);
-    return true;
-}
-
-bool writeFile(const std::wstring& path, const std::string& data) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
-              written == data.size();
-    CloseHandle(file);
-    return ok;
 }
 
 void recordRun(const std::wstring& dir) {
@@ -55,8 +36,8 @@ void recordRun(const std::wstring& dir) {
 }
 
 int configuredExitCode(const std::wstring& dir) {
-    std::string text;
-    if (!readFile(dir + L"unpack200.txt", text)) return 0;
+    if (!fake_runtime::exists(dir + L"unpack200.txt")) return 0;
+    std::string text = fake_runtime::readText(dir + L"unpack200.txt");
     size_t pos = text.find("exit=");
     return pos == std::string::npos ? 0 : std::atoi(text.c_str() + pos + 5);
 }
@@ -71,10 +52,10 @@ int wmain(int argc, wchar_t** argv) {
         if (argv[i][0] != L'-') files.push_back(argv[i]);
     if (files.size() != 2) return 2;
 
-    std::string data;
-    if (!readFile(files[0], data)) return 3;
+    if (!fake_runtime::exists(files[0])) return 3;
+    std::string data = fake_runtime::readText(files[0]);
     int exitCode = configuredExitCode(dir);
     if (exitCode != 0) data.resize(data.size() / 2);
-    if (!writeFile(files[1], data)) return 4;
+    if (!fake_runtime::writeText(files[1], data)) return 4;
     return exitCode;
 }
