@@ -16,7 +16,7 @@ rm -rf "$demo"
 mkdir -p "$demo"/bin "$demo"/lib/common "$demo"/lib/server "$demo"/.tavra "$demo"/jre/bin/server
 "$pack" --image build-win/launcher/servicelauncher.exe samples/orvane.launcher "$demo"/bin/orvane.exe 2>/dev/null
 cp build-host/samples/orvane-app.jar "$demo"/lib/common/
-cp build-host/java/tvrruntime.jar "$demo"/.tavra/
+cp build-host/java/tvrruntime.jar build-win/native/tvrinst.dll "$demo"/.tavra/
 cp build-win/tests/fake-runtime/java.exe "$demo"/jre/bin/
 printf 'stderr=java version "1.8.0_301"\r\nexit=0\r\n' > "$demo"/jre/bin/fakejava.txt
 cp build-win/tests/support/jvm/jvm.dll "$demo"/jre/bin/server/

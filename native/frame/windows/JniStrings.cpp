@@ -1,0 +1,41 @@
+#include "native/frame/windows/JniStrings.h"
+
+#include <cwchar>
+
+wchar_t* wideFromJavaString(JNIEnv* env, jstring text) {
+    if (!text) return nullptr;
+    jsize length = env->GetStringLength(text);
+    const jchar* chars = env->GetStringChars(text, nullptr);
+    wchar_t* copy = new wchar_t[static_cast<size_t>(length) + 1];
+    jsize copied = 0;
+    if (chars) {
+        while (copied < length && chars[copied] != 0) {
+            copy[copied] = static_cast<wchar_t>(chars[copied]);
+            ++copied;
+        }
+        env->ReleaseStringChars(text, chars);
+    }
+    copy[copied] = 0;
+    return copy;
+}
+
+jstring javaStringFromWide(JNIEnv* env, const wchar_t* text) {
+    if (!text) return nullptr;
+    return javaStringFromWide(env, text, wcslen(text));
+}
+
+jstring javaStringFromWide(JNIEnv* env, const wchar_t* text, size_t length) {
+    if (!text) return nullptr;
+    return env->NewString(reinterpret_cast<const jchar*>(text), static_cast<jsize>(length));
+}
+
+jobjectArray newStringArray(JNIEnv* env, const JavaStringList& list) {
+    jclass stringClass = env->FindClass("java/lang/String");
+    if (!stringClass) return nullptr;
+    jobjectArray array = env->NewObjectArray(static_cast<jsize>(list.size()), stringClass, nullptr);
+    env->DeleteLocalRef(stringClass);
+    if (!array) return nullptr;
+    jsize index = 0;
+    for (jstring item : list.items()) env->SetObjectArrayElement(array, index++, item);
+    return array;
+}

@@ -1,0 +1,51 @@
+// Strings and string arrays between Java and Windows. Java strings and the
+// "W" functions exchange UTF-16 code units unchanged; no code page is
+// involved anywhere.
+#pragma once
+#include <jni.h>
+
+#include <vector>
+
+// A new NUL-terminated UTF-16 copy of the Java string, or null for a null
+// reference. A NUL inside the Java string ends the copy, so Windows sees the
+// text up to it. Freed with delete[].
+wchar_t* wideFromJavaString(JNIEnv* env, jstring text);
+
+// Owns the copy of wideFromJavaString for the life of a native.
+class JavaWide {
+public:
+    JavaWide(JNIEnv* env, jstring text) : text_(wideFromJavaString(env, text)) {}
+    ~JavaWide() { delete[] text_; }
+    JavaWide(const JavaWide&) = delete;
+    JavaWide& operator=(const JavaWide&) = delete;
+
+    // Null for a null Java string: the Windows calls read that as absent.
+    const wchar_t* get() const { return text_; }
+    wchar_t* mutableText() const { return text_; }
+    bool isNull() const { return text_ == nullptr; }
+
+private:
+    wchar_t* text_;
+};
+
+// NewString of the text up to its NUL; null for a null text.
+jstring javaStringFromWide(JNIEnv* env, const wchar_t* text);
+jstring javaStringFromWide(JNIEnv* env, const wchar_t* text, size_t length);
+
+// The references collected for a String[] result: a string that NewString
+// could not make is left out, so the array holds exactly the strings made.
+class JavaStringList {
+public:
+    void add(jstring text) {
+        if (text) items_.push_back(text);
+    }
+    size_t size() const { return items_.size(); }
+    const std::vector<jstring>& items() const { return items_; }
+
+private:
+    std::vector<jstring> items_;
+};
+
+// A java/lang/String array of exactly the listed strings, in order; null
+// when the class or the array cannot be made.
+jobjectArray newStringArray(JNIEnv* env, const JavaStringList& list);

@@ -1,0 +1,34 @@
+// Windows functions outside the import table, bound at run time. Each lives
+// in a process-wide pointer that is written on the first successful lookup
+// and never reset; that pointer is also where a test program puts a double
+// before the first call. Concurrent first calls at worst repeat the lookup
+// and store the same value.
+#pragma once
+#include <windows.h>
+
+// A function of a module that is always in the process ("advapi32.dll",
+// "ntdll.dll"): GetModuleHandleW, no reference taken.
+inline FARPROC procOfLoadedModule(const wchar_t* module, const char* name) {
+    HMODULE handle = GetModuleHandleW(module);
+    return handle ? GetProcAddress(handle, name) : nullptr;
+}
+
+// A function of a module loaded by bare name with LoadLibraryW; the module
+// stays loaded for the life of the process.
+inline FARPROC procOfLibrary(const wchar_t* module, const char* name) {
+    HMODULE handle = LoadLibraryW(module);
+    return handle ? GetProcAddress(handle, name) : nullptr;
+}
+
+// Fills an empty slot from the lookup; true when the slot holds a function.
+template <class Function>
+bool bindSlot(Function& slot, FARPROC found) {
+    if (!slot && found) slot = reinterpret_cast<Function>(reinterpret_cast<void*>(found));
+    return slot != nullptr;
+}
+
+// The slot of a function of an always-present module, bound on first use.
+template <class Function>
+bool bindFromLoadedModule(Function& slot, const wchar_t* module, const char* name) {
+    return slot || bindSlot(slot, procOfLoadedModule(module, name));
+}
