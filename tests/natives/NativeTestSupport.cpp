@@ -1,6 +1,5 @@
 #include "tests/natives/NativeTestSupport.h"
 
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -140,6 +139,17 @@ std::wstring utf16(const std::string& text) {
     std::wstring out(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
     return out;
+}
+
+}  // namespace nativetest
+
+namespace nativetest {
+
+std::wstring besideTestProgram(const std::wstring& name) {
+    wchar_t self[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self, n);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + name;
 }
 
 }  // namespace nativetest

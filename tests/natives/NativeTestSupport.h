@@ -61,3 +61,11 @@ private:
 std::wstring utf16(const std::string& text);
 
 }  // namespace nativetest
+
+namespace nativetest {
+
+// A file beside the test program (helper programs of the tests are built
+// there: RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/natives).
+std::wstring besideTestProgram(const std::wstring& name);
+
+}  // namespace nativetest
