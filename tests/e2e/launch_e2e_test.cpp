@@ -242,6 +242,34 @@ TEST_F(Launch, NativeLibraryRegistration) {
     EXPECT_NE(mainCall(), "<no main call>");
 }
 
+// The real tvrinst.dll: registered class by class in table order. While the
+// library lacks the natives of a class, registration stops there with
+// "did not find ..." and the Java side is told so; main runs either way.
+TEST_F(Launch, TheRealNativeLibraryRegistersItsClassesInOrder) {
+    CopyFileW(fake_runtime::environmentValue(L"LRX_TVRINST").c_str(), dir.file(L".tavra\\tvrinst.dll").c_str(), FALSE);
+    ChildResult r = run(L"/run");
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    size_t rows = 0, classes = 0;
+    for (const std::string& line : record()) {
+        if (line.rfind("RegisterNatives row\t", 0) == 0) {
+            EXPECT_NE(line.find("-> bound"), std::string::npos) << line;
+            ++rows;
+        }
+        if (line.rfind("RegisterNatives\t", 0) == 0) ++classes;
+    }
+    EXPECT_TRUE(recorded("initFromLauncher(Z)V\ttrue"));
+    if (rows == 79) {
+        EXPECT_EQ(classes, 15u);
+        EXPECT_FALSE(recorded("initFromLauncher(Z)V\tfalse"));
+    } else {
+        EXPECT_NE(log().find("ERROR: did not find Java_com_tavra_runtime_installer_platform_win32_"), std::string::npos)
+            << log();
+        EXPECT_NE(log().find("ERROR: registering helper dll failed"), std::string::npos);
+        EXPECT_TRUE(recorded("initFromLauncher(Z)V\tfalse"));
+    }
+    EXPECT_NE(mainCall(), "<no main call>");
+}
+
 TEST_F(Launch, SplashSettingsInOrder) {
     setConfigValue(description, 108, "1");
     setConfigValue(description, 10111, "first line");
