@@ -68,11 +68,13 @@ using UniqueKey = UniqueResource<HKEY, RegistryKeyTraits>;
 using UniqueServiceHandle = UniqueResource<SC_HANDLE, ServiceHandleTraits>;
 using UniqueLocalMemory = UniqueResource<HLOCAL, LocalMemoryTraits>;
 
-// An array of the heap, sized at run time from the input.
+// An array of the heap, sized at run time from the input. Its elements are
+// left uninitialised: the natives' buffers are filled by the calls they are
+// passed to, and clearing 100000 bytes per call would cost more than the call.
 template <class T>
 class HeapArray {
 public:
-    explicit HeapArray(size_t count) : data_(new T[count]()), count_(count) {}
+    explicit HeapArray(size_t count) : data_(new T[count]), count_(count) {}
     ~HeapArray() { delete[] data_; }
     HeapArray(const HeapArray&) = delete;
     HeapArray& operator=(const HeapArray&) = delete;

@@ -103,9 +103,11 @@ jobject javaValueOf(JNIEnv* env, DWORD type, const BYTE* data, DWORD size) {
         return bytes;
     }
     case REG_DWORD: {
-        // The buffer starts zeroed, so a shorter value reads as its bytes and zeros.
+        // A shorter value reads as its bytes and zeros.
+        DWORD value = 0;
+        memcpy(&value, data, size < sizeof value ? size : sizeof value);
         jvalue number;
-        number.i = static_cast<jint>(data[0] | data[1] << 8 | data[2] << 16 | static_cast<DWORD>(data[3]) << 24);
+        number.i = static_cast<jint>(value);
         return newValueObject(env, "java/lang/Integer", "(I)V", number);
     }
     case REG_MULTI_SZ: return multiStringOfValue(env, data, size);
