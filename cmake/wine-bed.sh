@@ -23,7 +23,7 @@ start)
     # The server that wineboot (or an earlier run) started is not
     # persistent: let it end first, or it would exit under the tests, taking
     # services.exe with it, while a second one starts.
-    wineserver -w </dev/null >/dev/null 2>&1
+    timeout 30 wineserver -w </dev/null >/dev/null 2>&1
     wineserver -p </dev/null >/dev/null 2>&1
     # The first program in a cold prefix starts the services; wait for that
     # here rather than in a timing-sensitive test.
