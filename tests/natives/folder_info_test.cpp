@@ -70,6 +70,31 @@ TEST_F(FolderInfoNatives, RegistryValuesOfCurrentVersion) {
     EXPECT_TRUE(fakejni::isNull(missing.asObject()));
 }
 
+// A value that fills the whole buffer without a NUL is read to its end and
+// no further. The type is not checked, so binary data shows it (Wine adds
+// the NUL to string values that are stored without one).
+TEST_F(FolderInfoNatives, ARegistryValueStoredWithoutItsNulEndsWithItsData) {
+    const wchar_t* key = L"Software\\Microsoft\\Windows\\CurrentVersion";
+    HKEY opened;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_SET_VALUE, &opened));
+    std::wstring data(16383, L'A');  // 32766 bytes, no terminator
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(opened, L"tvrtest unterminated", 0, REG_BINARY,
+                                            reinterpret_cast<const BYTE*>(data.data()), 16383 * sizeof(wchar_t)));
+    fakejni::Value full =
+        nativetest::callExport("FolderInfo", "getPathFromRegistry0", {newString(L"tvrtest unterminated")});
+    const wchar_t cut[] = L"C:\\cutXYZ";
+    RegSetValueExW(opened, L"tvrtest unterminated", 0, REG_BINARY, reinterpret_cast<const BYTE*>(cut),
+                   6 * sizeof(wchar_t));
+    fakejni::Value shorter =
+        nativetest::callExport("FolderInfo", "getPathFromRegistry0", {newString(L"tvrtest unterminated")});
+    RegDeleteValueW(opened, L"tvrtest unterminated");
+    RegCloseKey(opened);
+    ASSERT_FALSE(fakejni::isNull(full.asObject()));
+    EXPECT_EQ(data, full.asText());
+    ASSERT_FALSE(fakejni::isNull(shorter.asObject()));
+    EXPECT_EQ(L"C:\\cut", shorter.asText());
+}
+
 TEST_F(FolderInfoNatives, WindowsAndSystemDirectories) {
     wchar_t expected[MAX_PATH];
     GetSystemWindowsDirectoryW(expected, MAX_PATH);
@@ -204,6 +229,25 @@ TEST_F(FolderBindings, KnownFoldersByIdentifierWithoutFlagsOrToken) {
     EXPECT_EQ(L"bcbd3057 0 0000000000000000", calls_[0]);
     EXPECT_EQ(L"5cd7aee2 0 0000000000000000", calls_[1]);
     EXPECT_EQ(L"5e6c858f 0 0000000000000000", calls_[2]);
+}
+
+UINT WINAPI noSystemWindowsDirectory(LPWSTR, UINT size) {
+    FolderBindings::calls_.push_back(L"system windows directory " + std::to_wstring(size));
+    return 0;
+}
+UINT WINAPI sharedWindowsDirectory(LPWSTR buffer, UINT size) {
+    wcscpy(buffer, L"C:\\shared\\windows");
+    return 18;
+}
+
+TEST_F(FolderBindings, TheSystemWindowsDirectoryComesFirstThenTheWindowsDirectory) {
+    g_folderFunctions.getSystemWindowsDirectory = sharedWindowsDirectory;
+    EXPECT_EQ(L"C:\\shared\\windows", nativetest::callLinked("FolderInfo", "getWindowsDirectory0", {}).asText());
+    g_folderFunctions.getSystemWindowsDirectory = noSystemWindowsDirectory;
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    EXPECT_EQ(windows, nativetest::callLinked("FolderInfo", "getWindowsDirectory0", {}).asText());
+    EXPECT_EQ(std::vector<std::wstring>{L"system windows directory 32767"}, calls_);
 }
 
 TEST_F(FolderBindings, UniversalNamesOrTheErrorCodeAsText) {

@@ -380,6 +380,7 @@ TEST_F(ProxyBinding, AShortArrayGetsOnlyTheSlotsItHas) {
     jobjectArray out = fakejni::newStringArray({L"keep0"});
     EXPECT_EQ(0, nativetest::callLinked("Win32Proxy", "getIEConfig0", {out}).asInt());
     EXPECT_EQ((std::vector<std::wstring>{L"true"}), slots(out));
+    EXPECT_EQ(0, nativetest::callLinked("Win32Proxy", "getDefaultConfig0", {nullptr}).asInt());
     EXPECT_TRUE(fakejni::isNull(fakejni::pendingException()));
 }
 
