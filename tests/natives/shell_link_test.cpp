@@ -192,13 +192,21 @@ TEST(ShellLinkWithoutCom, CreatingALinkBeforeComIsInitialisedFails) {
     nativetest::ScratchFolder folder;
     std::wstring file = folder.file(L"nocom.lnk");
     bool created = true;
+    bool implicitApartment = false;
     std::thread uninitialised([&] {
+        // Where another thread of the process keeps a multithreaded
+        // apartment, this thread belongs to it implicitly.
+        APTTYPE type;
+        APTTYPEQUALIFIER qualifier;
+        implicitApartment = SUCCEEDED(CoGetApartmentType(&type, &qualifier));
+        if (implicitApartment) return;
         created = nativetest::callExport("ShellLink", "createWide0",
                                          {newString(file), newString(L"C:\\windows\\notepad.exe"),
                                           newString(L"C:\\"), nullptr, nullptr, false, nullptr, SW_SHOWNORMAL})
                       .asBoolean();
     });
     uninitialised.join();
+    if (implicitApartment) GTEST_SKIP() << "a multithreaded apartment of another thread is in the process";
     EXPECT_FALSE(created);
     EXPECT_FALSE(fileExists(file));
 }
