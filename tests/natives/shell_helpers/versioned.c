@@ -1,0 +1,2 @@
+/* A DLL that exists only to carry (or lack) a version resource. */
+__declspec(dllexport) int fileVersionProbe(void) { return 1; }
