@@ -720,6 +720,8 @@ TEST_F(LsaRights, AnAccountNameIsLookedUp) {
     EXPECT_EQ(L"LsaAddAccountRights policy S-1-5-32-544 'SeBatchLogonRight' 34/36 1", g_lsa.calls.at(1));
     g_lsa.calls.clear();
     EXPECT_FALSE(setRight(L"tvr_no_such_account", L"SeBatchLogonRight", true));
+    EXPECT_FALSE(setRight(L"", L"SeBatchLogonRight", true));
+    EXPECT_FALSE(callLinked(kClass, "setLsaAccountRight0", {nullptr, jstr(L"SeBatchLogonRight"), true}).asBoolean());
     EXPECT_TRUE(g_lsa.calls.empty()) << "no policy is opened without a SID";
 }
 

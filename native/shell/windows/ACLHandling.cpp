@@ -46,7 +46,10 @@ private:
 };
 
 // The SID of a SID text, or else of an account name on the local machine.
+// No account gives no SID: the name look-up would answer a null or empty
+// name with some account of its own choosing.
 PSID sidOfAccount(const wchar_t* account) {
+    if (!account || !*account) return nullptr;
     ConvertStringSidFunction convert = nullptr;
     if (!bindSlot(convert, procOfLoadedModule(L"advapi32.dll", "ConvertStringSidToSidW"))) return nullptr;
     PSID sid = nullptr;

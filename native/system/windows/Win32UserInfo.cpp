@@ -461,7 +461,9 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32
     complete &= bindAdvapi(f.lsaClose, "LsaClose");
     if (!complete) return JNI_FALSE;
     JavaWide account(env, accountText), right(env, rightName);
-    // The account as a SID text, or else as an account name.
+    // The account as a SID text, or else as an account name; without one the
+    // name look-up would choose an account itself.
+    if (!hasText(account)) return JNI_FALSE;
     UniqueLocalMemory sid;
     if (bindAdvapi(f.convertStringSidToSid, "ConvertStringSidToSidW")) sid = sidOfText(account.get());
     if (!sid) sid = sidOfAccountName(account.get());
