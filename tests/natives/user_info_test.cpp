@@ -637,6 +637,17 @@ TEST_F(ProfileDirectory, EachFailingStepHasItsText) {
     makeMissing(g_userInfoFunctions.logonUser, "LogonUserW");
     EXPECT_EQ(L" could not get functions 127", profileOf(L"S-1-5-32-544"));
     EXPECT_EQ(L" no user account", profileOf(L"S-1-5-20")) << "before any function is needed";
+    g_userInfoFunctions.logonUser = fakeLogonUser;
+    makeMissing(g_userInfoFunctions.getUserProfileDirectory, "GetUserProfileDirectoryW");
+    EXPECT_EQ(L" could not get functions 127", profileOf(L"S-1-5-32-544"));
+}
+
+TEST_F(ProfileDirectory, TheProfileFunctionIsNotKeptOnceItsLibraryIsFreed) {
+    g_userInfoFunctions.getUserProfileDirectory = nullptr;
+    std::wstring result = profileOf(L"S-1-5-32-544");
+    EXPECT_EQ(1u, g_logon.calls.size());
+    EXPECT_FALSE(result.empty());
+    EXPECT_EQ(nullptr, g_userInfoFunctions.getUserProfileDirectory);
 }
 
 // ---- LSA account rights ----

@@ -28,8 +28,8 @@ UserInfoFunctions g_userInfoFunctions = {
     nullptr, nullptr, nullptr, nullptr, nullptr,           // token binding
     nullptr, nullptr, nullptr,                             // SID texts, logon
     nullptr, nullptr, nullptr, nullptr,                    // LSA
-    nullptr, nullptr, nullptr, nullptr,                    // netapi32
-    nullptr, nullptr, nullptr, nullptr,                    //
+    nullptr, nullptr, nullptr, nullptr,                    // netapi32: deletions, groups,
+    nullptr, nullptr, nullptr, nullptr,                    // users and members
     nullptr,                                               // Userenv.dll
     LookupAccountNameW, LookupAccountSidW, findProcAddress, false};
 
