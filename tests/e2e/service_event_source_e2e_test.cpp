@@ -3,6 +3,8 @@
 // launcher's message table shows an event's text as it is.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "tests/e2e/E2eSupport.h"
 
 namespace {
@@ -46,7 +48,7 @@ protected:
         LONG error = RegQueryValueExW(handle, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
         RegCloseKey(handle);
         text = data;
-        number = *reinterpret_cast<DWORD*>(data);
+        memcpy(&number, data, sizeof number);
         return error == ERROR_SUCCESS;
     }
 
@@ -55,7 +57,8 @@ protected:
         ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
                                   nullptr),
                   ERROR_SUCCESS);
-        RegSetValueExW(handle, L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(messageFile.c_str()),
+        RegSetValueExW(handle, L"EventMessageFile", 0, REG_EXPAND_SZ,
+                       reinterpret_cast<const BYTE*>(messageFile.c_str()),
                        static_cast<DWORD>((messageFile.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(handle);
     }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "launcher/service/FailureText.h"
@@ -34,7 +36,8 @@ TEST(OutputTail, LongerOutputKeepsTheLastBytesFromALineStart) {
     // 2000 lines of 11 bytes in chunks that straddle the ring's end.
     std::string all = numberedLines(1, 2000);
     OutputTail tail;
-    for (size_t at = 0; at < all.size(); at += 997) tail.append(all.data() + at, std::min<size_t>(997, all.size() - at));
+    for (size_t at = 0; at < all.size(); at += 997)
+        tail.append(all.data() + at, std::min<size_t>(997, all.size() - at));
     std::string kept = tail.text();
     // The newest 8192 bytes begin inside a line; the text starts at the next.
     std::string newest = all.substr(all.size() - kCap);

@@ -126,7 +126,8 @@ DWORD WINAPI drainOutput(LPVOID shared) {
     logLine(L"consuming output");
     std::vector<char> chunk(kDrainChunk);
     DWORD got = 0;
-    while (ReadFile(drain->pipe.get(), chunk.data(), kDrainChunk, &got, nullptr) && got > 0) drain->keep(chunk.data(), got);
+    while (ReadFile(drain->pipe.get(), chunk.data(), kDrainChunk, &got, nullptr) && got > 0)
+        drain->keep(chunk.data(), got);
     drain->pipe.reset();
     logLine(L"consuming output done");
     return 0;
