@@ -15,6 +15,7 @@
 #include "launcher/config/windows/Console.h"
 #include "launcher/config/windows/Paths.h"
 #include "launcher/service/ServiceText.h"
+#include "launcher/service/windows/EventLog.h"
 #include "launcher/service/windows/ServiceHandle.h"
 
 namespace {
@@ -89,9 +90,12 @@ int uninstallService(Verbosity verbosity) {
     }
     UniqueServiceHandle service(OpenServiceW(manager.get(), serviceName(), DELETE));
     if (!service || !DeleteService(service.get())) {
+        // A source that this launcher left behind goes all the same.
+        removeEventSource(serviceName(), executableLongPath(), false);
         if (verbosity == kVerbose) say(L"Could not delete service.\n");
         return 1;
     }
+    removeEventSource(serviceName(), executableLongPath(), true);
     if (verbosity == kVerbose) say(L"Uninstalled service '%s'.\n", serviceName());
     return 0;
 }
@@ -130,6 +134,8 @@ int installService(DWORD startType) {
         return 1;
     }
     setDescription(service.get());
+    // The service process explains a failing application in the event log.
+    registerEventSource(serviceName(), executableLongPath());
     say(L"Installed service '%s'.\n", serviceName());
     return 0;
 }

@@ -24,6 +24,14 @@ DWORD childPriority(const wchar_t* serviceName);
 // pipe for the stop request, its output drained), waits for it to end and
 // reports the service stopped when it ended with 0 or after a stop
 // request; when it cannot start, reports stopped with 1066 and 5000.
+// A child that ended on its own with another code, or could not start,
+// is explained by an error event in the Application log (with the last
+// 8 KiB of its output).
 void superviseChild(std::wstring commandLine);
+// The service's control handler: a stop or shutdown reports stop pending
+// and sends the child the stop request; anything else re-reports the
+// status.
+void WINAPI serviceControlHandler(DWORD control);
+
 // The status this process last set (or is about to report).
 const SERVICE_STATUS& serviceStatus();

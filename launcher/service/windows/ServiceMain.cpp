@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,13 +17,20 @@
 #include "launcher/config/RunState.h"
 #include "launcher/config/windows/Console.h"
 #include "launcher/config/windows/Handles.h"
+#include "launcher/service/FailureText.h"
+#include "launcher/service/OutputTail.h"
 #include "launcher/service/ServiceText.h"
+#include "launcher/service/windows/EventLog.h"
 
 namespace {
 
 constexpr DWORD kWaitHintMs = 50000;
 constexpr DWORD kChildStartFailure = 5000;
 constexpr DWORD kDrainChunk = 6000;
+// How long the event waits for the drain to read what the ended child
+// left in the pipe (it waits in vain only when another process holds the
+// pipe's write end).
+constexpr DWORD kDrainFinishMs = 2000;
 
 SERVICE_STATUS g_status;
 SERVICE_STATUS_HANDLE g_statusHandle = nullptr;
@@ -43,17 +51,21 @@ bool reportStatus() { return SetServiceStatus(g_statusHandle, &g_status) != FALS
 // "0\n" on the child's standard input is its request to shut down.
 void sendStopRequest() {
     logLine(L"sending shutdown1 %d", 0);
+    // Taken, so that a second request and the supervision's end never
+    // close it twice.
+    HANDLE pipe = InterlockedExchangePointer(&g_shutdownWrite, nullptr);
     DWORD written = 0;
-    if (!WriteFile(g_shutdownWrite, "0\n", 2, &written, nullptr)) {
+    if (!WriteFile(pipe, "0\n", 2, &written, nullptr)) {
         logLine(L"sending shutdown failed");
         logLine(L"error code %d", static_cast<int>(GetLastError()));
     }
-    CloseHandle(g_shutdownWrite);
-    g_shutdownWrite = nullptr;
+    if (pipe) CloseHandle(pipe);
     logLine(L"shutdown sent");
 }
 
-void WINAPI controlHandler(DWORD control) {
+}  // namespace
+
+void WINAPI serviceControlHandler(DWORD control) {
     logLine(L"control handler request %d", static_cast<int>(control));
     if (control == SERVICE_CONTROL_STOP) {
         g_status.dwCurrentState = SERVICE_STOP_PENDING;
@@ -69,67 +81,145 @@ void WINAPI controlHandler(DWORD control) {
     }
 }
 
-// Reads the child's output until every writer has closed it; nobody looks
-// at it, but a full pipe would block the child.
-DWORD WINAPI drainOutput(LPVOID pipe) {
+namespace {
+
+class CriticalSection {
+public:
+    CriticalSection() { InitializeCriticalSection(&section_); }
+    ~CriticalSection() { DeleteCriticalSection(&section_); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+    void lock() { EnterCriticalSection(&section_); }
+    void unlock() { LeaveCriticalSection(&section_); }
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+// The child's output as the drain thread reads it: the pipe and the tail
+// it keeps.  Shared by the drain thread and the supervision, so that a
+// drain that outlives the supervision still has it.
+struct OutputDrain {
+    explicit OutputDrain(HANDLE readEnd) : pipe(readEnd) {}
+    UniqueHandle pipe;
+    CriticalSection lock;
+    OutputTail tail;
+
+    void keep(const char* data, size_t size) {
+        lock.lock();
+        tail.append(data, size);
+        lock.unlock();
+    }
+    std::string keptText() {
+        lock.lock();
+        std::string text = tail.text();
+        lock.unlock();
+        return text;
+    }
+};
+
+// Reads the child's output until every writer has closed it, keeping its
+// last bytes for the event log; a full pipe would block the child.
+DWORD WINAPI drainOutput(LPVOID shared) {
+    std::unique_ptr<std::shared_ptr<OutputDrain>> handed(static_cast<std::shared_ptr<OutputDrain>*>(shared));
+    std::shared_ptr<OutputDrain> drain = *handed;
     logLine(L"consuming output");
     std::vector<char> chunk(kDrainChunk);
     DWORD got = 0;
-    while (ReadFile(static_cast<HANDLE>(pipe), chunk.data(), kDrainChunk, &got, nullptr) && got > 0) {
-    }
-    CloseHandle(static_cast<HANDLE>(pipe));
+    while (ReadFile(drain->pipe.get(), chunk.data(), kDrainChunk, &got, nullptr) && got > 0)
+        drain->keep(chunk.data(), got);
+    drain->pipe.reset();
     logLine(L"consuming output done");
     return 0;
 }
 
+// Starts the drain thread; its handle, or an invalid one when it could not
+// start.
+UniqueHandle startDrain(const std::shared_ptr<OutputDrain>& drain) {
+    auto* handed = new std::shared_ptr<OutputDrain>(drain);
+    HANDLE thread = CreateThread(nullptr, 0, drainOutput, handed, 0, nullptr);
+    if (!thread) {
+        logLine(L"could not start the output drain (%d)", static_cast<int>(GetLastError()));
+        delete handed;
+    }
+    return UniqueHandle(thread);
+}
+
 // An inheritable pipe whose `privateEnd` (0 read, 1 write) is not inherited.
-bool createPipe(HANDLE ends[2], int privateEnd, const wchar_t* createError, const wchar_t* inheritError) {
+bool createPipe(UniqueHandle ends[2], int privateEnd, const wchar_t* createError, const wchar_t* inheritError) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    if (!CreatePipe(&ends[0], &ends[1], &inherit, 0)) {
+    HANDLE read = nullptr, write = nullptr;
+    if (!CreatePipe(&read, &write, &inherit, 0)) {
         logLine(createError, static_cast<int>(GetLastError()));
         return false;
     }
-    if (!SetHandleInformation(ends[privateEnd], HANDLE_FLAG_INHERIT, 0)) {
+    ends[0].reset(read);
+    ends[1].reset(write);
+    if (!SetHandleInformation(ends[privateEnd].get(), HANDLE_FLAG_INHERIT, 0)) {
         logLine(inheritError, static_cast<int>(GetLastError()));
         return false;
     }
     return true;
 }
 
-void reportChildStartFailure() {
+std::u16string utf16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
+std::wstring wide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
+
+void reportChildStartFailure(DWORD error, const std::wstring& commandLine) {
+    // The event goes first: once the last service reports stopped, the
+    // dispatcher returns and the process may end.
+    reportServiceError(runState().serviceName,
+                       wide(applicationNotStartedText(utf16(runState().serviceName), error, utf16(commandLine))));
     g_status.dwCurrentState = SERVICE_STOPPED;
     g_status.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
     g_status.dwServiceSpecificExitCode = kChildStartFailure;
     reportStatus();
 }
 
+// The child ended on its own with a failure: the event log gets its exit
+// code and the end of what it wrote.
+void reportApplicationFailure(DWORD exitCode, OutputDrain& drain, HANDLE drainThread) {
+    if (drainThread) WaitForSingleObject(drainThread, kDrainFinishMs);
+    std::wstring output = wideFromAnsi(drain.keptText());
+    reportServiceError(runState().serviceName,
+                       wide(applicationEndedText(utf16(runState().serviceName), exitCode, utf16(output))));
+}
+
+// Closes our end of the shutdown pipe unless a stop request already did.
+void closeShutdownPipe() {
+    HANDLE write = InterlockedExchangePointer(&g_shutdownWrite, nullptr);
+    if (write) CloseHandle(write);
+}
+
 }  // namespace
 
 void superviseChild(std::wstring commandLine) {
-    HANDLE output[2], shutdown[2];
+    UniqueHandle output[2], shutdown[2];
     if (!createPipe(output, 0, L"CreatePipe error (%d)", L"SetHandleInformation error (%d)")) return;
     if (!createPipe(shutdown, 1, L"CreatePipe error 2 (%d)", L"SetHandleInformation error 2 (%d)")) return;
-    g_shutdownWrite = shutdown[1];
+    g_shutdownWrite = shutdown[1].release();
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = shutdown[0];
-    startup.hStdOutput = output[1];
-    startup.hStdError = output[1];
+    startup.hStdInput = shutdown[0].get();
+    startup.hStdOutput = output[1].get();
+    startup.hStdError = output[1].get();
     PROCESS_INFORMATION child{};
     DWORD priority = childPriority(runState().serviceName);
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, priority | DETACHED_PROCESS, nullptr,
                         nullptr, &startup, &child)) {
-        logLine(L"could not start process %s (%d)", commandLine.c_str(), static_cast<int>(GetLastError()));
-        reportChildStartFailure();
+        DWORD error = GetLastError();
+        logLine(L"could not start process %s (%d)", commandLine.c_str(), static_cast<int>(error));
+        reportChildStartFailure(error, commandLine);
+        closeShutdownPipe();
         return;
     }
     UniqueHandle process(child.hProcess), thread(child.hThread);
-    CloseHandle(output[1]);
-    CloseHandle(shutdown[0]);
-    HANDLE drain = CreateThread(nullptr, 0, drainOutput, output[0], 0, nullptr);
-    if (drain) CloseHandle(drain);
+    output[1].reset();
+    shutdown[0].reset();
+    auto drain = std::make_shared<OutputDrain>(output[0].release());
+    UniqueHandle drainThread = startDrain(drain);
     reportStatus();
 
     ignoreConsoleEvents();
@@ -138,11 +228,15 @@ void superviseChild(std::wstring commandLine) {
     DWORD exitCode = 0;
     GetExitCodeProcess(process.get(), &exitCode);
     logLine(L"process terminated with exit code %d", static_cast<int>(exitCode));
-    if (exitCode == 0 || g_status.dwCurrentState == SERVICE_STOP_PENDING) {
+    bool stopRequested = g_status.dwCurrentState == SERVICE_STOP_PENDING;
+    if (exitCode == 0 || stopRequested) {
         g_status.dwCurrentState = SERVICE_STOPPED;
         if (!reportStatus()) logLine(L"SetServiceStatus 10 failed %d", static_cast<int>(GetLastError()));
         logLine(L"service stopped set");
+    } else {
+        reportApplicationFailure(exitCode, *drain, drainThread.get());
     }
+    closeShutdownPipe();
 }
 
 const SERVICE_STATUS& serviceStatus() { return g_status; }
@@ -156,7 +250,7 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
     setServiceName(name);
     logLine(L"service name is '%s'", runState().serviceName);
 
-    g_statusHandle = RegisterServiceCtrlHandlerW(runState().serviceName, controlHandler);
+    g_statusHandle = RegisterServiceCtrlHandlerW(runState().serviceName, serviceControlHandler);
     if (!g_statusHandle) return;
     reportStatus();
 
