@@ -59,6 +59,7 @@ private:
 };
 
 std::wstring utf16(const std::string& text);
+std::string narrow(const std::wstring& text);  // UTF-8
 
 }  // namespace nativetest
 
