@@ -18,6 +18,9 @@
 #include "launcher/config/windows/Handles.h"
 #include "launcher/service/ServiceText.h"
 
+// Makes the child's pipes; a test program replaces it to fail on purpose.
+BOOL(WINAPI* g_createServicePipe)(PHANDLE, PHANDLE, LPSECURITY_ATTRIBUTES, DWORD) = CreatePipe;
+
 namespace {
 
 constexpr DWORD kWaitHintMs = 50000;
@@ -85,7 +88,7 @@ DWORD WINAPI drainOutput(LPVOID pipe) {
 // An inheritable pipe whose `privateEnd` (0 read, 1 write) is not inherited.
 bool createPipe(HANDLE ends[2], int privateEnd, const wchar_t* createError, const wchar_t* inheritError) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    if (!CreatePipe(&ends[0], &ends[1], &inherit, 0)) {
+    if (!g_createServicePipe(&ends[0], &ends[1], &inherit, 0)) {
         logLine(createError, static_cast<int>(GetLastError()));
         return false;
     }
@@ -165,6 +168,10 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
     ArgumentVector manager(argv, argv + argc);
     superviseChild(childCommandLine(own, runState().serviceName, manager));
     logLine(L"exiting");
+    // Ends the process on every way out of the supervision, also when the
+    // child's pipes could not be made (the service still reported running)
+    // or the child could not start (reported stopped).  Returning would
+    // leave a service reported running with nothing behind it.
     exit(0);
 }
 
