@@ -58,24 +58,31 @@ bool lengthFits(ByteSource& in, int32_t length) {
     return pos <= size && static_cast<uint64_t>(length) <= size - pos;
 }
 
-bool readString(ByteSource& in, std::string& value) {
+// The length is a readInt of its own: a block cut inside it fails as
+// readInt, one cut inside the bytes (or a length the rest cannot hold) as
+// readString or readWString.
+BlockStatus readString(ByteSource& in, std::string& value) {
     int32_t length = 0;
-    if (!readInt(in, length) || !lengthFits(in, length)) return false;
+    if (!readInt(in, length)) return BlockStatus::ReadInt;
+    if (!lengthFits(in, length)) return BlockStatus::ReadString;
     value.assign(static_cast<size_t>(length), '\0');
     uint32_t got = 0, error = 0;
-    return length == 0 || readExact(in, &value[0], static_cast<uint32_t>(length), got, error);
+    if (length && !readExact(in, &value[0], static_cast<uint32_t>(length), got, error)) return BlockStatus::ReadString;
+    return BlockStatus::Ok;
 }
 
-bool readWString(ByteSource& in, std::u16string& value) {
+BlockStatus readWString(ByteSource& in, std::u16string& value) {
     int32_t length = 0;
-    if (!readInt(in, length) || !lengthFits(in, length)) return false;
+    if (!readInt(in, length)) return BlockStatus::ReadInt;
+    if (!lengthFits(in, length)) return BlockStatus::ReadWString;
     std::vector<uint8_t> bytes(static_cast<size_t>(length));
     uint32_t got = 0, error = 0;
-    if (length && !readExact(in, bytes.data(), static_cast<uint32_t>(length), got, error)) return false;
+    if (length && !readExact(in, bytes.data(), static_cast<uint32_t>(length), got, error))
+        return BlockStatus::ReadWString;
     value.resize(bytes.size() / 2);
     for (size_t i = 0; i < value.size(); ++i)
         value[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-    return true;
+    return BlockStatus::Ok;
 }
 
 BlockStatus readMessages(ByteSource& in, std::vector<MessageEntry>& out) {
@@ -84,7 +91,8 @@ BlockStatus readMessages(ByteSource& in, std::vector<MessageEntry>& out) {
     for (int32_t i = 0; i < count; ++i) {
         MessageEntry entry;
         if (!readInt(in, entry.id)) return BlockStatus::ReadInt;
-        if (!readWString(in, entry.text)) return BlockStatus::ReadWString;
+        BlockStatus status = readWString(in, entry.text);
+        if (status != BlockStatus::Ok) return status;
         out.push_back(std::move(entry));
     }
     return BlockStatus::Ok;
@@ -187,21 +195,26 @@ BlockStatus readBlockHead(ByteSource& in, BlockData& block) {
     for (int32_t i = 0; i < count; ++i) {
         ConfigEntry entry;
         if (!readInt(in, entry.id)) return BlockStatus::ReadInt;
-        if (!readString(in, entry.value)) return BlockStatus::ReadString;
+        BlockStatus status = readString(in, entry.value);
+        if (status != BlockStatus::Ok) return status;
         block.config.push_back(std::move(entry));
     }
     return readMessages(in, block.messages);
 }
 
+// A group is kept as soon as its prefix is read, and each of its entries
+// as soon as it is whole, so that a block cut inside a group still leaves
+// the entries before the cut (the caption among them) to the error shown.
 BlockStatus readBlockGroups(ByteSource& in, BlockData& block) {
     int32_t count = 0;
     if (!readInt(in, count)) return BlockStatus::ReadInt;
     for (int32_t i = 0; i < count; ++i) {
-        LanguageGroup group;
-        if (!readString(in, group.prefix)) return BlockStatus::ReadString;
-        BlockStatus status = readMessages(in, group.messages);
+        std::string prefix;
+        BlockStatus status = readString(in, prefix);
         if (status != BlockStatus::Ok) return status;
-        block.groups.push_back(std::move(group));
+        block.groups.push_back({std::move(prefix), {}});
+        status = readMessages(in, block.groups.back().messages);
+        if (status != BlockStatus::Ok) return status;
     }
     return BlockStatus::Ok;
 }

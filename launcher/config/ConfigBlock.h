@@ -52,6 +52,8 @@ BlockStatus locateBlock(ByteSource& image, uint32_t& blockOffset);
 // configuration entries and messages; then the language groups.  The
 // launcher detects the locale between the two.  A length that is negative
 // or larger than the rest of the data is refused before any allocation.
+// On failure `block` keeps every entry read whole before the failure (and
+// the group it belongs to), as the launcher stores entries while reading.
 BlockStatus readBlockHead(ByteSource& image, BlockData& block);
 BlockStatus readBlockGroups(ByteSource& image, BlockData& block);
 

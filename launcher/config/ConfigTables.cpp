@@ -41,14 +41,17 @@ const std::string* findConfig(int32_t id) {
 
 }  // namespace
 
-void applyConfigurationBlock(const BlockData& block, const char* localeName) {
+void storeConfigurationTables(const BlockData& block, const char* localeName) {
     g_config.clear();
     g_messages.clear();
     for (const ConfigEntry& e : block.config) g_config[e.id] = e.value;
     storeMessages(block.messages);
     for (const LanguageGroup& g : block.groups)
         if (languageGroupMatches(g.prefix, localeName)) storeMessages(g.messages);
+}
 
+void applyConfigurationBlock(const BlockData& block, const char* localeName) {
+    storeConfigurationTables(block, localeName);
     int type = configInt(kExecutableTypeKey);
     if (type != 1 && type != 5) g_messageBox = false;
 }

@@ -14,6 +14,10 @@ constexpr int kBufferChars = 6000;  // the launcher's buffer size for values, pa
 // groups that match the locale name, in block order.  Then derives the
 // message-box flag from key 107.
 void applyConfigurationBlock(const BlockData& block, const char* localeName);
+// The tables alone, the message-box flag left as it is: for a block that
+// could be read only in part, whose fatal error is still shown with the
+// entries read so far (its caption, message 1000, among them).
+void storeConfigurationTables(const BlockData& block, const char* localeName);
 
 // Copies the value, cut to size - 1 bytes, and returns the bytes copied.
 // A cut value is logged and still returned.

@@ -79,11 +79,15 @@ bool addPathEntry(const std::string& name, std::string& target, OptionWorld& wor
 }
 
 // "E": the variable's value verbatim (enclosing double quotes dropped).
+// An empty variable counts as not set, as GetEnvironmentVariable gives it
+// as 0 characters: skipped when optional, and when required a missing
+// entry (1006) rather than an undefined variable (1008).
 bool addVariableEntry(const PathEntry& entry, const std::string& name, std::string& target, OptionWorld& world,
                       bool& fatal) {
     std::string value;
     bool undefined = false;
-    if (!world.environmentVariable(name, value, undefined)) {
+    bool set = world.environmentVariable(name, value, undefined) && !value.empty();
+    if (!set) {
         if (entry.required && undefined) {
             world.fatal(kMissingVariableMessage, name);
             fatal = true;

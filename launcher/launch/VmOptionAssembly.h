@@ -49,7 +49,8 @@ public:
     // File names matching a pattern like "C:\dir\*.jar", in listing order.
     virtual std::vector<std::string> listNames(const std::string& pattern) = 0;
     // False when the variable is not set (`undefined` tells whether it is
-    // missing, rather than unreadable).
+    // missing, rather than unreadable).  An empty variable is not set
+    // either (its value is empty and `undefined` false).
     virtual bool environmentVariable(const std::string& name, std::string& value, bool& undefined) = 0;
 
     // Options files.  Lines are the raw pieces read in text mode (at most

@@ -62,7 +62,7 @@ protected:
         ChildOptions options;
         options.environment = {L"TMP=" + dir.file(L"tmp"), L"TEMP=" + dir.file(L"tmp"), L"TAVRA_LOG=yes",
                                L"LORIX_LOG=",     L"JAVA_HOME=",   L"JDK_HOME=",
-                               L"LORIX_JAVA_HOME=", L"TAVRA_JAVA_HOME=", L"LRX_TEST_PROBE_LIMIT_MS=10000"};
+                               L"LORIX_JAVA_HOME=", L"TAVRA_JAVA_HOME="};
         options.environment.insert(options.environment.end(), environment.begin(), environment.end());
         return runChild(commandLine(exe, L"/run"), options);
     }

@@ -286,6 +286,23 @@ TEST_F(Assembly, RequiredEntriesThatAreMissingAreFatal) {
     EXPECT_EQ(world.fatals[0], (std::pair<int, std::string>{1006, "mods"}));
 }
 
+TEST_F(Assembly, EmptyVariableIsNotSet) {
+    world.environment["EMPTY"] = "";
+    world.directories["C:\\app\\bin\\dir"] = {"d.jar"};
+    world.config[121] = "E0EMPTY;S1dir";
+    facts.tavraFlavour = false;
+    facts.extractionDirectory = "C:\\none";
+    EXPECT_EQ(classPath(assemble()), "C:\\app\\bin\\dir\\d.jar");
+    EXPECT_TRUE(ok);
+
+    // Required: a missing entry, not an undefined variable.
+    world.config[121] = "E1EMPTY";
+    assemble();
+    EXPECT_FALSE(ok);
+    ASSERT_EQ(world.fatals.size(), 1u);
+    EXPECT_EQ(world.fatals[0], (std::pair<int, std::string>{1006, "EMPTY"}));
+}
+
 TEST_F(Assembly, SeveralPathsInOneEntryMustAllExist) {
     world.directories["C:\\one"] = {};
     world.config[121] = "A1C:\\one;";

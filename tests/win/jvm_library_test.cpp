@@ -134,11 +134,12 @@ TEST_F(JvmLibrary, UnsetPathStaysUnset) {
 
 TEST_F(JvmLibrary, NativeLibraryDirectoriesGoInFrontOfPath) {
     std::string exeDir = executableDirNarrow();
-    applyKeys({{10004, "natives;..\\more;;"}});
+    applyKeys({{10004, "Natives;..\\More;;"}});
     addNativeLibraryPath();
     char full[MAX_PATH * 4];
     GetFullPathNameA((exeDir + "..\\more").c_str(), sizeof full, full, nullptr);
-    EXPECT_EQ(processPath(), exeDir + "natives;" + full + ";" + savedPath);
+    // Full paths, lower-cased.
+    EXPECT_EQ(processPath(), lowerAscii(exeDir + "natives;" + full + ";") + savedPath);
     EXPECT_EQ(runtimePath(), processPath());
 }
 

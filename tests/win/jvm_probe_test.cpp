@@ -20,10 +20,6 @@ using namespace fake_runtime;
 
 namespace {
 
-// A hanging probe is ended after 1.5 s instead of 60 s.  Set before main,
-// since the launcher reads the limit once.
-const bool kShortProbeLimit = SetEnvironmentVariableA(kProbeLimitTestVariable, "1500") != FALSE;
-
 void applyKeys(std::initializer_list<std::pair<int, const char*>> keys) {
     BlockData block;
     for (const auto& key : keys) block.config.push_back({key.first, key.second});
@@ -106,7 +102,7 @@ size_t probeOutputFiles() {
 class JvmProbe : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(kShortProbeLimit);
+        g_probeLimitMillis = 1500;  // a hanging probe is ended after 1.5 s instead of 60 s
         applyKeys({{107, "4"}, {130, "0"}, {131, "0"}});
         home = tree / L"Java Home";
         bin = home + L"\\bin";

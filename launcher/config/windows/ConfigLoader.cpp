@@ -61,12 +61,22 @@ void loadConfigurationBlock() {
     failOn(locateBlock(source, blockOffset));
     source.seek(blockOffset);
 
+    // What was read goes into the tables even when reading fails, so that
+    // the fatal error is shown with the block's own caption when it came
+    // before the failure.  The message-box flag stays set until the block
+    // is whole.
     BlockData block;
-    failOn(readBlockHead(source, block));
-    char locale[16];
-    detectLocale(locale, sizeof locale);
-    splitLocale(locale);
-    failOn(readBlockGroups(source, block));
+    char locale[16] = "";
+    BlockStatus status = readBlockHead(source, block);
+    if (status == BlockStatus::Ok) {
+        detectLocale(locale, sizeof locale);
+        splitLocale(locale);
+        status = readBlockGroups(source, block);
+    }
+    if (status != BlockStatus::Ok) {
+        storeConfigurationTables(block, locale);
+        failOn(status);
+    }
     g_embeddedDataOffset = source.position();
     image.reset();
 

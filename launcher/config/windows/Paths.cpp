@@ -181,14 +181,14 @@ template <class Ch> void joinAndCollapse(const Ch* base, const Ch* path, Ch* out
     }
 }
 
-// Characters that FindFirstFile takes as wildcards; a pattern that matches
-// some file does not mean the named path exists.  The "\\?\" prefix of a
-// long path is skipped.
-template <class Ch> bool hasWildcard(const Ch* path) {
-    const Ch* p = path;
-    if (p[0] == Ch('\\') && p[1] == Ch('\\') && p[2] == Ch('?') && p[3] == Ch('\\')) p += 4;
-    for (; *p; ++p)
-        if (*p == Ch('*') || *p == Ch('?') || *p == Ch('<') || *p == Ch('>') || *p == Ch('"')) return true;
+// "*" and "?" make a pattern, which exists when it matches something (a
+// class-path entry such as "lib\*" is expanded by the JVM).  '<', '>' and
+// '"' cannot be part of a file name; FindFirstFile would take them as its
+// DOS wildcards, and a '"' would also break the quoting of the command
+// lines the path goes into later.  A path holding one never exists.
+template <class Ch> bool hasInvalidNameCharacter(const Ch* path) {
+    for (const Ch* p = path; *p; ++p)
+        if (*p == Ch('<') || *p == Ch('>') || *p == Ch('"')) return true;
     return false;
 }
 
@@ -213,7 +213,7 @@ template <class Ch> bool pathExists(const Ch* path, uint64_t* lastWrite) {
     if (lastWrite) *lastWrite = 0;
     if (!path || !path[0]) return false;
     if (isDriveRoot(path)) return true;
-    if (hasWildcard(path)) return false;
+    if (hasInvalidNameCharacter(path)) return false;
     FILETIME written = {};
     UniqueFindHandle find(findFirst(path, &written));
     if (!find.valid()) return false;

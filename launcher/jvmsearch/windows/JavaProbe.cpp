@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -16,12 +15,11 @@
 #include "launcher/jvmsearch/JavaText.h"
 #include "launcher/jvmsearch/windows/RegistryKey.h"
 
-const char kProbeLimitTestVariable[] = "LRX_TEST_PROBE_LIMIT_MS";
+uint32_t g_probeLimitMillis = 60000;
 
 namespace {
 
 constexpr int kGuiExecutableType = 1;
-constexpr DWORD kProbeLimitMillis = 60000;
 // How long a terminated probe may take to go away before its output file
 // is deleted (it holds the file open until then).
 constexpr DWORD kTerminatedExitWaitMillis = 5000;
@@ -39,18 +37,6 @@ bool copyPath(char* out, const std::string& text) {
     }
     std::memcpy(out, text.c_str(), text.size() + 1);
     return true;
-}
-
-// 60 s, or the test-only override, read once.
-DWORD probeLimitMillis() {
-    static DWORD limit = [] {
-        char value[32];
-        DWORD n = GetEnvironmentVariableA(kProbeLimitTestVariable, value, sizeof value);
-        if (n == 0 || n >= sizeof value) return kProbeLimitMillis;
-        long parsed = std::strtol(value, nullptr, 10);
-        return parsed > 0 ? static_cast<DWORD>(parsed) : kProbeLimitMillis;
-    }();
-    return limit;
 }
 
 FILETIME toFileTime(uint64_t value) {
@@ -132,7 +118,7 @@ bool startProbe(char* commandLine, HANDLE standardError, PROCESS_INFORMATION& pr
 // Waits for the probe within the limit; a probe still running is ended
 // with exit code 1.  Gives the exit code (259 for a probe that was ended).
 DWORD awaitProbe(HANDLE process) {
-    WaitForSingleObject(process, probeLimitMillis());
+    WaitForSingleObject(process, g_probeLimitMillis);
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process, &exitCode)) exitCode = STILL_ACTIVE;
     logLine(L"Exit Code %d", static_cast<int>(exitCode));

@@ -12,10 +12,10 @@
 
 #include "launcher/jvmsearch/Versions.h"
 
-// Test-only: the environment variable that shortens the 60-second limit
-// for a probe, in milliseconds.  Only the tests set it; it is read once,
-// at the first probe.
-extern const char kProbeLimitTestVariable[];  // "LRX_TEST_PROBE_LIMIT_MS"
+// How long a probe may run before it is ended, in milliseconds: 60 s.
+// Process-wide so that a test program linking the probing code can
+// shorten it; nothing in the launcher changes it.
+extern uint32_t g_probeLimitMillis;
 
 // The java.exe of a Java home, into `javaExe` (6000 bytes):
 // home\jre\bin\java.exe when it exists, else home\bin\java.exe.  With

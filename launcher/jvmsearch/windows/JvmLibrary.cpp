@@ -166,8 +166,10 @@ void addNativeLibraryPath() {
 
     std::string joined;
     for (const std::string& entry : splitList(directories, ';')) {
+        // Lower-cased like every full path of the launcher: PATH, the JVM's
+        // library path and the DLL directories all carry this form.
         char full[kBufferChars];
-        fullPathNarrow(entry.c_str(), full, kBufferChars, true);
+        fullPathNarrow(entry.c_str(), full, kBufferChars, false);
         if (!full[0]) continue;
         addDllDirectory(full);
         if (!joined.empty()) joined += ';';

@@ -19,8 +19,8 @@ HMODULE loadJvmForJavaExe(const char* javaExe);
 bool findCreateJavaVM(HMODULE module);
 
 // Once at start-up, before the JVM search: the directories of key 10004
-// (";"-separated, with variables, relative to the launcher) become full
-// paths in front of PATH, and DLL directories with key 154.
+// (";"-separated, with variables, relative to the launcher) become full,
+// lower-cased paths in front of PATH, and DLL directories with key 154.
 void addNativeLibraryPath();
 
 // With key 154 set and AddDllDirectory available, adds `directory`.

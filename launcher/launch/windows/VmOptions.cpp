@@ -45,7 +45,11 @@ bool readBeside(const std::wstring& exe, std::vector<std::string>& lines) {
     return found;
 }
 
+// The whole value; `error` is 0 when the variable is set (an empty one
+// included) and the look-up's error otherwise.  The error is cleared
+// first: a call that succeeds with 0 characters does not set it.
 std::string environmentValue(const char* name, DWORD& error) {
+    SetLastError(0);
     DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
     error = size ? 0 : GetLastError();
     if (size == 0) return std::string();
@@ -103,11 +107,13 @@ public:
         while (FindNextFileA(find.get(), &entry));
         return names;
     }
+    // GetEnvironmentVariableA gives 0 for an empty variable as for a
+    // missing one; only the error code tells them apart.
     bool environmentVariable(const std::string& name, std::string& value, bool& undefined) override {
         DWORD error = 0;
         value = environmentValue(name.c_str(), error);
         undefined = error == ERROR_ENVVAR_NOT_FOUND;
-        return error == 0;
+        return error == 0 && !value.empty();
     }
 
     bool readDefaultOptionsFile(std::vector<std::string>& lines) override {

@@ -22,6 +22,9 @@
 #include "launcher/service/ServiceText.h"
 #include "launcher/service/windows/EventLog.h"
 
+// Makes the child's pipes; a test program replaces it to fail on purpose.
+BOOL(WINAPI* g_createServicePipe)(PHANDLE, PHANDLE, LPSECURITY_ATTRIBUTES, DWORD) = CreatePipe;
+
 namespace {
 
 constexpr DWORD kWaitHintMs = 50000;
@@ -149,7 +152,7 @@ UniqueHandle startDrain(const std::shared_ptr<OutputDrain>& drain) {
 bool createPipe(UniqueHandle ends[2], int privateEnd, const wchar_t* createError, const wchar_t* inheritError) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE read = nullptr, write = nullptr;
-    if (!CreatePipe(&read, &write, &inherit, 0)) {
+    if (!g_createServicePipe(&read, &write, &inherit, 0)) {
         logLine(createError, static_cast<int>(GetLastError()));
         return false;
     }
@@ -259,6 +262,10 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
     ArgumentVector manager(argv, argv + argc);
     superviseChild(childCommandLine(own, runState().serviceName, manager));
     logLine(L"exiting");
+    // Ends the process on every way out of the supervision, also when the
+    // child's pipes could not be made (the service still reported running)
+    // or the child could not start (reported stopped).  Returning would
+    // leave a service reported running with nothing behind it.
     exit(0);
 }
 
