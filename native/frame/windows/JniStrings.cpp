@@ -19,6 +19,19 @@ wchar_t* wideFromJavaString(JNIEnv* env, jstring text) {
     return copy;
 }
 
+JavaWideArray::JavaWideArray(JNIEnv* env, jobjectArray array) {
+    jsize count = array ? env->GetArrayLength(array) : 0;
+    for (jsize i = 0; i < count; ++i) {
+        jstring element = static_cast<jstring>(env->GetObjectArrayElement(array, i));
+        texts_.push_back(wideFromJavaString(env, element));
+        env->DeleteLocalRef(element);
+    }
+}
+
+JavaWideArray::~JavaWideArray() {
+    for (wchar_t* text : texts_) delete[] text;
+}
+
 jstring javaStringFromWide(JNIEnv* env, const wchar_t* text) {
     if (!text) return nullptr;
     return javaStringFromWide(env, text, wcslen(text));

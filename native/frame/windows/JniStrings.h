@@ -28,6 +28,23 @@ private:
     wchar_t* text_;
 };
 
+// The elements of a Java String[] as native copies (wideFromJavaString) for
+// the life of a native; a null array has no elements.
+class JavaWideArray {
+public:
+    JavaWideArray(JNIEnv* env, jobjectArray array);
+    ~JavaWideArray();
+    JavaWideArray(const JavaWideArray&) = delete;
+    JavaWideArray& operator=(const JavaWideArray&) = delete;
+
+    size_t size() const { return texts_.size(); }
+    // The element's text; a null element reads as the empty string.
+    const wchar_t* at(size_t i) const { return texts_[i] ? texts_[i] : L""; }
+
+private:
+    std::vector<wchar_t*> texts_;
+};
+
 // NewString of the text up to its NUL; null for a null text.
 jstring javaStringFromWide(JNIEnv* env, const wchar_t* text);
 jstring javaStringFromWide(JNIEnv* env, const wchar_t* text, size_t length);

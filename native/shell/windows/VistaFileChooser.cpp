@@ -57,27 +57,6 @@ private:
     T* p_ = nullptr;
 };
 
-// The elements of a Java String[] as native copies, for the call's life.
-class WideArray {
-public:
-    WideArray(JNIEnv* env, jobjectArray array) {
-        jsize count = array ? env->GetArrayLength(array) : 0;
-        for (jsize i = 0; i < count; ++i) {
-            jstring element = static_cast<jstring>(env->GetObjectArrayElement(array, i));
-            texts_.push_back(wideFromJavaString(env, element));
-            env->DeleteLocalRef(element);
-        }
-    }
-    ~WideArray() {
-        for (wchar_t* text : texts_) delete[] text;
-    }
-    size_t size() const { return texts_.size(); }
-    const wchar_t* at(size_t i) const { return texts_[i] ? texts_[i] : L""; }
-
-private:
-    std::vector<wchar_t*> texts_;
-};
-
 // The check box states of the Java boolean[], written back on release.
 class CheckBoxStates {
 public:
@@ -98,7 +77,7 @@ private:
     size_t count_;
 };
 
-void addCheckBoxes(IFileDialog* dialog, const WideArray& labels, size_t count, const CheckBoxStates& states) {
+void addCheckBoxes(IFileDialog* dialog, const JavaWideArray& labels, size_t count, const CheckBoxStates& states) {
     ComRef<IFileDialogCustomize> customize;
     if (FAILED(dialog->QueryInterface(kIFileDialogCustomize, customize.put()))) return;
     bool grouped = count > 1;
@@ -164,7 +143,7 @@ JNIEXPORT jobjectArray JNICALL Java_com_tavra_runtime_installer_platform_win32_V
     jobjectArray filterPatterns, jint filterIndex, jobjectArray checkBoxLabels, jbooleanArray checkBoxStates) {
     JavaWide titleText(env, title), okText(env, okButtonLabel), folderText(env, folder), fileText(env, fileName);
     JavaWide extension(env, defaultExtension);
-    WideArray names(env, filterNames), patterns(env, filterPatterns), labels(env, checkBoxLabels);
+    JavaWideArray names(env, filterNames), patterns(env, filterPatterns), labels(env, checkBoxLabels);
     CheckBoxStates states(env, checkBoxStates);
     // The arrays of one request should be of one length; where they are
     // not, only the pairs that both arrays hold are used, so no Java array

@@ -35,28 +35,13 @@ HRESULT CALLBACK keepAboveParent(HWND dialog, UINT notification, WPARAM, LPARAM,
     return S_OK;
 }
 
-// The Java strings of the button labels, held for the dialog's life.
-class ButtonLabels {
-public:
-    ButtonLabels(JNIEnv* env, jobjectArray labels) {
-        jsize count = labels ? env->GetArrayLength(labels) : 0;
-        for (jsize i = 0; i < count; ++i) {
-            jstring label = static_cast<jstring>(env->GetObjectArrayElement(labels, i));
-            texts_.push_back(wideFromJavaString(env, label));
-            env->DeleteLocalRef(label);
-            buttons_.push_back(TASKDIALOG_BUTTON{kFirstButtonId + i, texts_.back() ? texts_.back() : L""});
-        }
-    }
-    ~ButtonLabels() {
-        for (wchar_t* text : texts_) delete[] text;
-    }
-    const TASKDIALOG_BUTTON* buttons() const { return buttons_.empty() ? nullptr : buttons_.data(); }
-    UINT count() const { return static_cast<UINT>(buttons_.size()); }
-
-private:
-    std::vector<wchar_t*> texts_;
-    std::vector<TASKDIALOG_BUTTON> buttons_;
-};
+// The buttons of the labels, with the ids 101, 102, ...
+std::vector<TASKDIALOG_BUTTON> buttonsOf(const JavaWideArray& labels) {
+    std::vector<TASKDIALOG_BUTTON> buttons;
+    for (size_t i = 0; i < labels.size(); ++i)
+        buttons.push_back(TASKDIALOG_BUTTON{kFirstButtonId + static_cast<int>(i), labels.at(i)});
+    return buttons;
+}
 
 }  // namespace
 
@@ -73,7 +58,8 @@ extern "C" JNIEXPORT jint JNICALL Java_com_tavra_runtime_installer_platform_win3
     HWND parent = reinterpret_cast<HWND>(parentWindow);
     JavaWide title(env, windowTitle), instruction(env, mainInstruction), text(env, content);
     JavaWide verification(env, verificationText);
-    ButtonLabels buttons(env, buttonLabels);
+    JavaWideArray labels(env, buttonLabels);
+    std::vector<TASKDIALOG_BUTTON> buttons = buttonsOf(labels);
 
     TASKDIALOGCONFIG config = {};
     config.cbSize = sizeof config;
@@ -84,8 +70,8 @@ extern "C" JNIEXPORT jint JNICALL Java_com_tavra_runtime_installer_platform_win3
     config.pszWindowTitle = title.get();
     config.pszMainInstruction = instruction.get();
     config.pszContent = text.get();
-    config.cButtons = buttons.count();
-    config.pButtons = buttons.buttons();
+    config.cButtons = static_cast<UINT>(buttons.size());
+    config.pButtons = buttons.empty() ? nullptr : buttons.data();
     config.nDefaultButton = defaultButtonIndex + kFirstButtonId;
     config.pszVerificationText = verification.get();
     config.cxWidth = static_cast<UINT>(width);

@@ -158,23 +158,14 @@ JNIEXPORT jint JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32Serv
     JNIEnv* env, jclass, jstring name, jobjectArray arguments) {
     OpenedService opened = openService(env, name, SC_MANAGER_CONNECT, SERVICE_START);
     if (opened.failure) return opened.failure;
-    std::vector<wchar_t*> texts;
-    if (arguments) {
-        jsize count = env->GetArrayLength(arguments);
-        for (jsize i = 0; i < count; ++i) {
-            jstring element = static_cast<jstring>(env->GetObjectArrayElement(arguments, i));
-            texts.push_back(wideFromJavaString(env, element));
-            env->DeleteLocalRef(element);
-        }
-    }
-    // A null element would end the service's argument vector early.
-    for (wchar_t*& text : texts)
-        if (!text) text = new wchar_t[1]();
-    BOOL started = StartServiceW(opened.service.get(), static_cast<DWORD>(texts.size()),
-                                 texts.empty() ? nullptr : const_cast<const wchar_t**>(texts.data()));
-    jint result = started ? 0 : lastError();
-    for (wchar_t* text : texts) delete[] text;
-    return result;
+    // A null element is passed as an empty string, which would otherwise end
+    // the service's argument vector early.
+    JavaWideArray texts(env, arguments);
+    std::vector<const wchar_t*> argv;
+    for (size_t i = 0; i < texts.size(); ++i) argv.push_back(texts.at(i));
+    if (!StartServiceW(opened.service.get(), static_cast<DWORD>(argv.size()), argv.empty() ? nullptr : argv.data()))
+        return lastError();
+    return 0;
 }
 
 JNIEXPORT jint JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32Services_uninstallService0(JNIEnv* env,
