@@ -324,7 +324,10 @@ void readIconAndVersion(const std::vector<uint8_t>& launcher, LauncherDescriptio
     PeFile pe;
     std::vector<Resource> resources;
     std::string error;
-    if (!readPeFile(launcher, pe, error) || !readResources(pe, launcher, resources, error)) {
+    // Images whose headers the loader would not take have no resources to
+    // speak of; the block was found all the same.
+    if (!readPeFile(launcher, pe, error)) return;
+    if (!readResources(pe, launcher, resources, error)) {
         if (warnings) warnings->push_back(error + "; the icon and version information are not read");
         return;
     }

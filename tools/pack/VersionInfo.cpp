@@ -211,8 +211,8 @@ bool parseVersionNumbers(const std::string& text, uint16_t (&out)[4], std::strin
             error = "has more than four parts";
             return false;
         }
-        if (number.empty() || number.size() > 5) {
-            error = number.empty() ? "has an empty part" : "has a part above 65535";
+        if (number.empty()) {
+            error = "has an empty part";
             return false;
         }
         uint32_t value = 0;
@@ -221,7 +221,7 @@ bool parseVersionNumbers(const std::string& text, uint16_t (&out)[4], std::strin
                 error = "has the part \"" + number + "\", which is not a number";
                 return false;
             }
-            value = value * 10 + static_cast<uint32_t>(c - '0');
+            if (value <= 65535) value = value * 10 + static_cast<uint32_t>(c - '0');
         }
         if (value > 65535) {
             error = "has a part above 65535";
