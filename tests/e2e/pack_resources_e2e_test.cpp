@@ -254,7 +254,8 @@ TEST_F(PackResources, ServiceVerbsOfThePackedLauncher) {
     EXPECT_EQ(r.exitCode, 0u) << r.out;
     EXPECT_EQ(r.out, "Installed service '" + narrowUtf8(name) + "'.\r\n");
     r = run(exe, L"/status");
-    EXPECT_EQ(r.out, "Not running.\r\nManual start.\r\n");
+    EXPECT_EQ(r.out, "Not running.\r\n");
+    EXPECT_EQ(r.exitCode, 3u);
     r = run(exe, L"/start");
     EXPECT_EQ(r.exitCode, 0u) << r.out;
     bool running = false;
