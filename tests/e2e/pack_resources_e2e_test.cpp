@@ -131,6 +131,18 @@ int resourceCount(const std::wstring& path, LPCWSTR type) {
     return count;
 }
 
+std::vector<uint8_t> manifestOf(const std::wstring& path) {
+    std::vector<uint8_t> bytes;
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return bytes;
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const uint8_t* data = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+    if (data) bytes.assign(data, data + SizeofResource(module, found));
+    FreeLibrary(module);
+    return bytes;
+}
+
 UINT iconGroups(const std::wstring& path) {
     HMODULE shell = LoadLibraryW(L"shell32.dll");
     auto extract = shell ? reinterpret_cast<ExtractIconExFn>(GetProcAddress(shell, "ExtractIconExW")) : nullptr;
@@ -221,9 +233,10 @@ TEST_F(PackResources, IconsAndTheManifestAreResourcesOfThePackedLauncher) {
     EXPECT_EQ(resourceCount(exe, MAKEINTRESOURCEW(24)), 1);  // RT_MANIFEST, kept from the generic image
     EXPECT_EQ(extractedIconWidth(exe), GetSystemMetrics(SM_CXICON));
 
-    // The generic image has none of them but the manifest.
-    EXPECT_EQ(iconGroups(launcherImagePath()), 0u);
-    EXPECT_FALSE(FileVersion(launcherImagePath()).present());
+    // The manifest is the generic image's, byte for byte.
+    const std::vector<uint8_t> manifest = manifestOf(exe);
+    EXPECT_FALSE(manifest.empty());
+    EXPECT_EQ(manifest, manifestOf(launcherImagePath()));
 }
 
 TEST_F(PackResources, PackedLauncherRunsTheApplication) {

@@ -304,6 +304,24 @@ TEST(PackResources, DamagedTreesAreRefused) {
     EXPECT_NE(error.find("outside the file"), std::string::npos) << error;
 
     EXPECT_FALSE(readResourceSection(std::vector<uint8_t>(good.begin(), good.begin() + 20), 0x1000, back, error));
+
+    // Directories that all share one subdirectory, down to one data entry
+    // of the whole section: a small tree that names a million resources.
+    const uint32_t n = 100, directory = 16 + 8 * n;
+    std::vector<uint8_t> shared(3 * directory + 16, 0);
+    for (uint32_t level = 0; level < 3; ++level) {
+        shared[level * directory + 14] = static_cast<uint8_t>(n);
+        for (uint32_t i = 0; i < n; ++i) {
+            put32(shared, level * directory + 16 + 8 * i, i + 1);
+            put32(shared, level * directory + 16 + 8 * i + 4,
+                  level < 2 ? (0x80000000u | (level + 1) * directory) : 3 * directory);
+        }
+    }
+    put32(shared, 3 * directory, 0x1000);
+    put32(shared, 3 * directory + 4, static_cast<uint32_t>(shared.size()));
+    EXPECT_FALSE(readResourceSection(shared, 0x1000, back, error));
+    EXPECT_NE(error.find("more data than the file"), std::string::npos) << error;
+    EXPECT_LE(back.size(), 1u);
 }
 
 // ---- icons ------------------------------------------------------------------

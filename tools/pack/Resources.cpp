@@ -35,6 +35,11 @@ struct TreeReader {
     std::function<const uint8_t*(uint32_t, uint32_t)> dataAt;
     std::vector<Resource>* out = nullptr;
     std::string* error = nullptr;
+    // Directories may share subdirectories; the data read in all must not
+    // exceed what the file holds, or a small damaged tree could ask for
+    // gigabytes.
+    uint64_t dataLimit = 0;
+    uint64_t dataTotal = 0;
 
     bool fail(const std::string& message) {
         *error = "the resource section is damaged: " + message;
@@ -61,6 +66,8 @@ struct TreeReader {
         const uint32_t rva = u32(tree + offset), size = u32(tree + offset + 4);
         const uint8_t* bytes = dataAt(rva, size);
         if (!bytes && size) return fail("the data at RVA " + std::to_string(rva) + " lies outside the file");
+        dataTotal += size;
+        if (dataTotal > dataLimit) return fail("the resources hold more data than the file");
         resource.codePage = u32(tree + offset + 8);
         resource.data.assign(bytes, bytes + size);
         if (out->size() >= kMostResources) return fail("too many resources");
@@ -132,6 +139,7 @@ bool readResources(const PeFile& pe, const std::vector<uint8_t>& image, std::vec
     reader.tree = bytesAtRva(pe, image, rva, 0);
     reader.treeSize = s.rawSize - (rva - s.virtualAddress);
     reader.dataAt = [&](uint32_t at, uint32_t n) { return bytesAtRva(pe, image, at, n); };
+    reader.dataLimit = image.size();
     reader.out = &out;
     reader.error = &error;
     return reader.readDirectory(0, 0, Resource());
@@ -147,6 +155,7 @@ bool readResourceSection(const std::vector<uint8_t>& section, uint32_t sectionRv
         if (at < sectionRva || static_cast<uint64_t>(at - sectionRva) + n > section.size()) return nullptr;
         return section.data() + (at - sectionRva);
     };
+    reader.dataLimit = section.size();
     reader.out = &out;
     reader.error = &error;
     return reader.readDirectory(0, 0, Resource());
