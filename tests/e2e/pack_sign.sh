@@ -93,8 +93,8 @@ bitmap() { # SIZE
 } >app.ico
 [ "$(stat -c %s app.ico)" -eq 5430 ] || fail "the test icon has $(stat -c %s app.ico) bytes"
 
-# The sample with icon, version and a few keys by name.
-sed -e 's/^\[launcher\]$/[launcher]\nicon = app.ico/' \
+# The sample with icon, its own version and a few keys by name.
+sed -e 's/^\[launcher\]$/[launcher]\nicon = app.ico/' -e '/^\[version\]$/,/^$/d' \
     -e 's/^101 = orvane Service$/service-name = orvane Service/' \
     -e 's/^122 = /main-class = /' -e 's/^126 = /min-java-version = /' orvane.launcher >icon.launcher
 cat >>icon.launcher <<'END'
@@ -113,9 +113,10 @@ pack --image generic.exe icon.launcher icon.exe 2>pack.err || fail "pack with ic
 checksum=$(osslsigncode verify -in icon.exe 2>&1 || true)
 if grep -q 'invalid PE checksum' <<<"$checksum"; then fail "icon.exe: $checksum"; fi
 # The block itself is the one of the sample: names and numbers are the same keys.
-pack dump packed.exe 2>/dev/null | grep -v '^\(#\|\[\|$\)' >plain.entries
-pack dump icon.exe --files icon-out 2>/dev/null | sed -n '/^\[config\]$/,$p' | grep -v '^\(#\|\[\|$\)' >icon.entries
-grep -v '^\(header\|image\)' plain.entries | cmp -s - icon.entries || fail "the keys by name differ: $(diff plain.entries icon.entries)"
+entries() { sed -n '/^\[config\]$/,$p' | grep -v '^\(#\|\[\|$\)'; }
+pack dump packed.exe 2>/dev/null | entries >plain.entries
+pack dump icon.exe --files icon-out 2>/dev/null | entries >icon.entries
+cmp -s plain.entries icon.entries || fail "the keys by name differ: $(diff plain.entries icon.entries)"
 
 osslsigncode sign -certs cert.pem -key key.pem -h sha256 -n "orvane Service" \
     -in icon.exe -out icon-signed.exe >/dev/null || fail "osslsigncode could not sign icon.exe"
