@@ -19,13 +19,6 @@ uint32_t u32(const uint8_t* p) {
            (static_cast<uint32_t>(p[3]) << 24);
 }
 
-void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // Reads the tree from the bytes of the directory (offsets are relative to
 // its start); `dataAt` gives the bytes of a data entry's RVA range.
@@ -96,17 +89,134 @@ struct TreeReader {
     }
 };
 
-// Offsets of the pieces of a section that writeResources lays out.
-struct Layout {
-    std::map<size_t, uint32_t> typeDirectory, nameDirectory;  // by index of the first resource of the group
-    std::vector<uint32_t> dataEntry, data;
-    std::map<std::u16string, uint32_t> names;
-    uint32_t size = 0;
-};
-
 bool sameTypeAndName(const Resource& a, const Resource& b) { return a.type == b.type && a.name == b.name; }
 
 uint32_t align8(uint32_t v) { return (v + 7u) & ~7u; }
+
+// Writes a sorted resource list as a section: the root directory, one
+// directory per type, one per (type, name), then the data entries, the
+// names and the data.  Groups are runs of the sorted list, named by the
+// index of their first resource.
+class SectionWriter {
+public:
+    SectionWriter(const std::vector<Resource>& resources, uint32_t sectionRva)
+        : resources_(resources), rva_(sectionRva) {
+        for (size_t i = 0; i < resources.size(); ++i) {
+            if (i == 0 || resources[i].type != resources[i - 1].type) types_.push_back(i);
+            if (i == 0 || !sameTypeAndName(resources[i], resources[i - 1])) names_.push_back(i);
+        }
+    }
+
+    std::vector<uint8_t> write() {
+        layOut();
+        out_.assign(size_, 0);
+        writeDirectory(0, types_, &Resource::type, [&](size_t i) { return kSubdirectoryFlag | typeDirectory_[i]; });
+        for (size_t t : types_)
+            writeDirectory(typeDirectory_[t], namesOfType(t), &Resource::name,
+                           [&](size_t i) { return kSubdirectoryFlag | nameDirectory_[i]; });
+        for (size_t n : names_)
+            writeDirectory(nameDirectory_[n], languagesOfName(n), &Resource::language,
+                           [&](size_t i) { return dataEntry_[i]; });
+        writeData();
+        writeNames();
+        return out_;
+    }
+
+private:
+    static uint32_t directorySize(size_t entries) {
+        return kDirectorySize + kEntrySize * static_cast<uint32_t>(entries);
+    }
+    size_t runEnd(const std::vector<size_t>& starts, size_t first) const {
+        const auto next = std::upper_bound(starts.begin(), starts.end(), first);
+        return next == starts.end() ? resources_.size() : *next;
+    }
+    std::vector<size_t> namesOfType(size_t type) const {
+        std::vector<size_t> out;
+        for (size_t n : names_)
+            if (n >= type && n < runEnd(types_, type)) out.push_back(n);
+        return out;
+    }
+    std::vector<size_t> languagesOfName(size_t name) const {
+        std::vector<size_t> out;
+        for (size_t i = name; i < runEnd(names_, name); ++i) out.push_back(i);
+        return out;
+    }
+
+    void layOut() {
+        uint32_t at = directorySize(types_.size());
+        for (size_t t : types_) {
+            typeDirectory_[t] = at;
+            at += directorySize(namesOfType(t).size());
+        }
+        for (size_t n : names_) {
+            nameDirectory_[n] = at;
+            at += directorySize(runEnd(names_, n) - n);
+        }
+        for (size_t i = 0; i < resources_.size(); ++i, at += kDataEntrySize) dataEntry_.push_back(at);
+        for (const Resource& r : resources_) {
+            for (const ResourceId* id : {&r.type, &r.name, &r.language}) {
+                if (!id->named || nameOffset_.count(id->name)) continue;
+                nameOffset_[id->name] = at;
+                at += 2 + 2 * static_cast<uint32_t>(id->name.size());
+            }
+        }
+        for (const Resource& r : resources_) {
+            at = align8(at);
+            data_.push_back(at);
+            at += static_cast<uint32_t>(r.data.size());
+        }
+        size_ = at;
+    }
+
+    void put16(size_t at, uint16_t v) {
+        out_[at] = static_cast<uint8_t>(v);
+        out_[at + 1] = static_cast<uint8_t>(v >> 8);
+    }
+    void put32(size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) out_[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+
+    uint32_t idField(const ResourceId& id) { return id.named ? (kNameFlag | nameOffset_[id.name]) : id.number; }
+
+    // Named entries come first in the sorted list, so the counts split it.
+    void writeDirectory(uint32_t offset, const std::vector<size_t>& entries, const ResourceId Resource::*level,
+                        const std::function<uint32_t(size_t)>& target) {
+        uint16_t named = 0;
+        for (size_t e : entries) named += (resources_[e].*level).named ? 1 : 0;
+        put16(offset + 12, named);
+        put16(offset + 14, static_cast<uint16_t>(entries.size() - named));
+        for (size_t k = 0; k < entries.size(); ++k) {
+            put32(offset + kDirectorySize + kEntrySize * k, idField(resources_[entries[k]].*level));
+            put32(offset + kDirectorySize + kEntrySize * k + 4, target(entries[k]));
+        }
+    }
+
+    void writeData() {
+        for (size_t i = 0; i < resources_.size(); ++i) {
+            put32(dataEntry_[i], rva_ + data_[i]);
+            put32(dataEntry_[i] + 4, static_cast<uint32_t>(resources_[i].data.size()));
+            put32(dataEntry_[i] + 8, resources_[i].codePage);
+            std::copy(resources_[i].data.begin(), resources_[i].data.end(), out_.begin() + data_[i]);
+        }
+    }
+
+    void writeNames() {
+        for (const auto& name : nameOffset_) {
+            put16(name.second, static_cast<uint16_t>(name.first.size()));
+            for (size_t k = 0; k < name.first.size(); ++k)
+                put16(name.second + 2 + 2 * k, static_cast<uint16_t>(name.first[k]));
+        }
+    }
+
+    const std::vector<Resource>& resources_;
+    const uint32_t rva_;
+    std::vector<size_t> types_, names_;
+    std::map<size_t, uint32_t> typeDirectory_, nameDirectory_;
+    std::vector<uint32_t> dataEntry_, data_;
+    std::map<std::u16string, uint32_t> nameOffset_;
+    uint32_t size_ = 0;
+    std::vector<uint8_t> out_;
+};
 
 }  // namespace
 
@@ -178,87 +288,7 @@ void normalizeResources(std::vector<Resource>& resources) {
 }
 
 std::vector<uint8_t> writeResources(const std::vector<Resource>& resources, uint32_t sectionRva) {
-    // The groups: types, then (type, name) pairs, as runs of the sorted list.
-    std::vector<size_t> typeStarts, nameStarts;
-    for (size_t i = 0; i < resources.size(); ++i) {
-        if (i == 0 || resources[i].type != resources[i - 1].type) typeStarts.push_back(i);
-        if (i == 0 || !sameTypeAndName(resources[i], resources[i - 1])) nameStarts.push_back(i);
-    }
-    auto runEnd = [&](const std::vector<size_t>& starts, size_t k) {
-        return k + 1 < starts.size() ? starts[k + 1] : resources.size();
-    };
-
-    Layout layout;
-    uint32_t at = kDirectorySize + kEntrySize * static_cast<uint32_t>(typeStarts.size());
-    for (size_t k = 0; k < typeStarts.size(); ++k) {
-        layout.typeDirectory[typeStarts[k]] = at;
-        size_t names = 0;
-        for (size_t n : nameStarts)
-            if (n >= typeStarts[k] && n < runEnd(typeStarts, k)) ++names;
-        at += kDirectorySize + kEntrySize * static_cast<uint32_t>(names);
-    }
-    for (size_t k = 0; k < nameStarts.size(); ++k) {
-        layout.nameDirectory[nameStarts[k]] = at;
-        at += kDirectorySize + kEntrySize * static_cast<uint32_t>(runEnd(nameStarts, k) - nameStarts[k]);
-    }
-    for (size_t i = 0; i < resources.size(); ++i) {
-        layout.dataEntry.push_back(at);
-        at += kDataEntrySize;
-    }
-    for (const Resource& r : resources) {
-        for (const ResourceId* id : {&r.type, &r.name, &r.language}) {
-            if (!id->named || layout.names.count(id->name)) continue;
-            layout.names[id->name] = at;
-            at += 2 + 2 * static_cast<uint32_t>(id->name.size());
-        }
-    }
-    for (const Resource& r : resources) {
-        at = align8(at);
-        layout.data.push_back(at);
-        at += static_cast<uint32_t>(r.data.size());
-    }
-    layout.size = at;
-
-    std::vector<uint8_t> out(layout.size, 0);
-    auto idField = [&](const ResourceId& id) { return id.named ? (kNameFlag | layout.names[id.name]) : id.number; };
-    auto writeDirectory = [&](uint32_t offset, const std::vector<size_t>& entries,
-                              const std::function<uint32_t(size_t)>& target, const ResourceId Resource::*level) {
-        uint16_t named = 0;
-        for (size_t e : entries) named += (resources[e].*level).named ? 1 : 0;
-        put16(out, offset + 12, named);
-        put16(out, offset + 14, static_cast<uint16_t>(entries.size() - named));
-        for (size_t k = 0; k < entries.size(); ++k) {
-            put32(out, offset + kDirectorySize + kEntrySize * k, idField(resources[entries[k]].*level));
-            put32(out, offset + kDirectorySize + kEntrySize * k + 4, target(entries[k]));
-        }
-    };
-    writeDirectory(0, typeStarts, [&](size_t i) { return kSubdirectoryFlag | layout.typeDirectory[i]; },
-                   &Resource::type);
-    for (size_t k = 0; k < typeStarts.size(); ++k) {
-        std::vector<size_t> names;
-        for (size_t n : nameStarts)
-            if (n >= typeStarts[k] && n < runEnd(typeStarts, k)) names.push_back(n);
-        writeDirectory(layout.typeDirectory[typeStarts[k]], names,
-                       [&](size_t i) { return kSubdirectoryFlag | layout.nameDirectory[i]; }, &Resource::name);
-    }
-    for (size_t k = 0; k < nameStarts.size(); ++k) {
-        std::vector<size_t> languages;
-        for (size_t i = nameStarts[k]; i < runEnd(nameStarts, k); ++i) languages.push_back(i);
-        writeDirectory(layout.nameDirectory[nameStarts[k]], languages, [&](size_t i) { return layout.dataEntry[i]; },
-                       &Resource::language);
-    }
-    for (size_t i = 0; i < resources.size(); ++i) {
-        put32(out, layout.dataEntry[i], sectionRva + layout.data[i]);
-        put32(out, layout.dataEntry[i] + 4, static_cast<uint32_t>(resources[i].data.size()));
-        put32(out, layout.dataEntry[i] + 8, resources[i].codePage);
-        std::copy(resources[i].data.begin(), resources[i].data.end(), out.begin() + layout.data[i]);
-    }
-    for (const auto& name : layout.names) {
-        put16(out, name.second, static_cast<uint16_t>(name.first.size()));
-        for (size_t k = 0; k < name.first.size(); ++k)
-            put16(out, name.second + 2 + 2 * k, static_cast<uint16_t>(name.first[k]));
-    }
-    return out;
+    return SectionWriter(resources, sectionRva).write();
 }
 
 void removeResourceType(std::vector<Resource>& resources, uint16_t type) {
