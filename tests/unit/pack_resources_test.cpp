@@ -645,3 +645,29 @@ TEST(PackResources, NoRoomForAnotherSectionIsAnError) {
     const std::vector<uint8_t> grown = packed(small, withIconAndVersion());
     EXPECT_EQ(headersOf(grown).sections.size(), 3u);
 }
+
+TEST(PackResources, DamagedResourcesOfALauncherAreNamedButTheBlockReads) {
+    const std::vector<uint8_t> image = buildImage(FakeImage());
+    LauncherDescription plain;
+    plain.block.config = {{101, "x"}};
+    std::vector<uint8_t> launcher = packed(image, plain);
+    const PeFile pe = headersOf(launcher);
+    put32(launcher, pe.sections[1].rawOffset + 20, 0x80000000u | 0x7000);  // the type directory far outside
+    LauncherDescription back;
+    std::string error;
+    std::vector<std::string> warnings;
+    ASSERT_TRUE(readLauncher(launcher, back, error, &warnings)) << error;
+    EXPECT_EQ(back.block.config.size(), 1u);
+    EXPECT_FALSE(back.hasIcon || back.hasVersion || back.keepsImageResources);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("the resource section is damaged"), std::string::npos) << warnings[0];
+
+    // Such an image cannot take an icon; nothing is written.
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(packLauncher(launcher, withIconAndVersion(), out, error));
+    EXPECT_NE(error.find("the image cannot take the icon and version information"), std::string::npos) << error;
+
+    // A launcher whose icon a dump cannot write out says so in the text.
+    LauncherDescription withIcon = readBack(packed(image, withIconAndVersion()));
+    EXPECT_NE(formatDescription(withIcon).find("# icon (3 images) is not written out\n"), std::string::npos);
+}
