@@ -184,7 +184,10 @@ protected:
         describeApplication(description);
         packTo(exe, description);
     }
-    void TearDown() override { fake_runtime::removeCacheEntriesBelow(dir.path()); }
+    void TearDown() override {
+        if (serviceInstalled) run(exe, L"/uninstall");  // also after a failed check
+        fake_runtime::removeCacheEntriesBelow(dir.path());
+    }
 
     std::wstring jvmFile(const wchar_t* file) { return dir.file(L"jre\\bin\\server\\") + file; }
 
@@ -197,6 +200,7 @@ protected:
     }
 
     ScratchDir dir{L"pack_resources"};
+    bool serviceInstalled = false;
     std::wstring exe;
     LauncherDescription description;
 };
@@ -264,6 +268,7 @@ TEST_F(PackResources, ServiceVerbsOfThePackedLauncher) {
     packTo(exe, description);
     fake_runtime::writeText(jvmFile(L"jvm.behaviour"), "main wait-stop\n");
     ChildResult r = run(exe, L"/install-demand");
+    serviceInstalled = true;
     EXPECT_EQ(r.exitCode, 0u) << r.out;
     EXPECT_EQ(r.out, "Installed service '" + narrowUtf8(name) + "'.\r\n");
     r = run(exe, L"/status");
@@ -278,6 +283,7 @@ TEST_F(PackResources, ServiceVerbsOfThePackedLauncher) {
     r = run(exe, L"/stop");
     EXPECT_EQ(r.exitCode, 0u) << r.out;
     r = run(exe, L"/uninstall");
+    serviceInstalled = false;
     EXPECT_EQ(r.exitCode, 0u) << r.out;
     EXPECT_NE(r.out.find("Uninstalled service '" + narrowUtf8(name) + "'."), std::string::npos) << r.out;
 }
