@@ -4,7 +4,8 @@
 # launcher signs with a test certificate, and the signed file still dumps to
 # the same description, packs back to the same bytes and still reads its
 # block.  Embedded files go out with dump --files and come back with pack.
-# Bad input fails with exit code 1, the file and line, and no output file.
+# The same holds for a launcher with its own icon and version information
+# and keys given by name.  Bad input fails with exit code 1, the file and line, and no output file.
 #
 # Environment (set by ctest): WINEPREFIX, LRX_LAUNCHER (servicelauncher.exe),
 # LRX_PACK (pack.exe), LRX_SOURCE_DIR.
@@ -72,6 +73,81 @@ grep -qF 'lib\b.bin = extracted/lib/b.bin' out/with-files.launcher || fail "dump
 pack --image generic.exe out/with-files.launcher repacked-files.exe 2>/dev/null || fail "pack of the dump with files"
 cmp -s repacked-files.exe with-files.exe || fail "dump --files does not pack back to the same launcher"
 
+# ---- icon and version information ------------------------------------------
+# A two-image icon (16 and 32 pixels, 32 bits per pixel), written byte by
+# byte: the icon directory, then each bitmap's info header, pixels and mask.
+le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
+bitmap() { # SIZE
+    local size=$1
+    printf "$(le32 40)$(le32 "$size")$(le32 $((2 * size)))\x01\x00\x20\x00"
+    head -c 24 /dev/zero
+    head -c $((size * size * 4)) /dev/zero | tr '\0' '\120'
+    head -c $((size * 4)) /dev/zero
+}
+{
+    printf '\x00\x00\x01\x00\x02\x00'
+    printf "\x10\x10\x00\x00\x01\x00\x20\x00$(le32 1128)$(le32 38)"
+    printf "\x20\x20\x00\x00\x01\x00\x20\x00$(le32 4264)$(le32 1166)"
+    bitmap 16
+    bitmap 32
+} >app.ico
+[ "$(stat -c %s app.ico)" -eq 5430 ] || fail "the test icon has $(stat -c %s app.ico) bytes"
+
+# The sample with icon, its own version and a few keys by name.
+sed -e 's/^\[launcher\]$/[launcher]\nicon = app.ico/' -e '/^\[version\]$/,/^$/d' \
+    -e 's/^101 = orvane Service$/service-name = orvane Service/' \
+    -e 's/^122 = /main-class = /' -e 's/^126 = /min-java-version = /' orvane.launcher >icon.launcher
+cat >>icon.launcher <<'END'
+
+[version]
+file-version = 3.2.2.0
+product-version = 3.2.2
+product-name = orvane
+company-name = Orvane Ltd
+file-description = orvane Service
+legal-copyright = © 2026 Orvane Ltd
+original-filename = orvane.exe
+internal-name = orvane
+END
+pack --image generic.exe icon.launcher icon.exe 2>pack.err || fail "pack with icon and version: $(cat pack.err)"
+checksum=$(osslsigncode verify -in icon.exe 2>&1 || true)
+if grep -q 'invalid PE checksum' <<<"$checksum"; then fail "icon.exe: $checksum"; fi
+# The block itself is the one of the sample: names and numbers are the same keys.
+entries() { sed -n '/^\[config\]$/,$p' | grep -v '^\(#\|\[\|$\)'; }
+pack dump packed.exe 2>/dev/null | entries >plain.entries
+pack dump icon.exe --files icon-out 2>/dev/null | entries >icon.entries
+cmp -s plain.entries icon.entries || fail "the keys by name differ: $(diff plain.entries icon.entries)"
+
+osslsigncode sign -certs cert.pem -key key.pem -h sha256 -n "orvane Service" \
+    -in icon.exe -out icon-signed.exe >/dev/null || fail "osslsigncode could not sign icon.exe"
+osslsigncode verify -CAfile cert.pem -in icon-signed.exe >verify.out 2>&1 ||
+    fail "signature of icon-signed.exe: $(cat verify.out)"
+usage=$(wine ./icon-signed.exe '/?' </dev/null 2>&1) || fail "icon-signed.exe /? exited with $?: $usage"
+grep -q '^Usage: ' <<<"$usage" || fail "icon-signed.exe /? printed no usage line: $usage"
+
+mkdir -p icon-dump
+pack dump icon-signed.exe --files icon-dump/files -o icon-dump/icon.launcher 2>dump.err ||
+    fail "dump of icon-signed.exe: $(cat dump.err)"
+grep -q '^icon = files/icon.ico$' icon-dump/icon.launcher || fail "dump lacks the icon: $(head -20 icon-dump/icon.launcher)"
+cmp -s icon-dump/files/icon.ico app.ico || fail "the dumped icon differs from app.ico"
+grep -q '^file-version = 3.2.2.0$' icon-dump/icon.launcher || fail "dump lacks the file version"
+grep -q '^legal-copyright = © 2026 Orvane Ltd$' icon-dump/icon.launcher || fail "dump lacks the copyright"
+pack --image generic.exe icon-dump/icon.launcher icon-repacked.exe 2>/dev/null || fail "pack of the icon dump"
+cmp -s icon-repacked.exe icon.exe || fail "pack of the icon dump differs from icon.exe"
+pack --image icon-signed.exe icon-dump/icon.launcher icon-onto-signed.exe 2>/dev/null || fail "pack onto icon-signed.exe"
+cmp -s icon-onto-signed.exe icon.exe || fail "packing onto the signed launcher differs from icon.exe"
+# A dump without --files cannot hold the icon and says so.
+pack dump icon.exe >/dev/null 2>dump.err || fail "dump of icon.exe without --files"
+grep -q 'the icon is not written out' dump.err || fail "dump without --files did not warn: $(cat dump.err)"
+
+# Keys by name in the dump, which packs to the same launcher.
+pack dump icon.exe --names --files names-out -o names.launcher 2>/dev/null || fail "dump --names"
+grep -q '^service-name = orvane Service$' names.launcher || fail "dump --names lacks service-name"
+grep -q '^# 101: service name' names.launcher || fail "dump --names lacks the number in the comment"
+grep -q '^150 =$' names.launcher || fail "dump --names lacks the unnamed key 150"
+pack --image generic.exe names.launcher names.exe 2>/dev/null || fail "pack of the dump with names"
+cmp -s names.exe icon.exe || fail "pack of the dump with names differs from icon.exe"
+
 # ---- errors ----------------------------------------------------------------
 # expect_error DESCRIPTION LINE TEXT [pack arguments]: pack must fail with
 # exit code 1 and "DESCRIPTION:LINE: ...TEXT..." and leave nothing behind.
@@ -105,6 +181,20 @@ expect_error long-text.launcher $((lines + 2)) 'has 6000 characters' --image gen
 
 { cat orvane.launcher; printf '[files]\nx.dll = nowhere/x.dll\n'; } >missing-file.launcher
 expect_error missing-file.launcher $((lines + 2)) 'cannot read embedded file "nowhere/x.dll"' --image generic.exe
+
+icon_lines=$(wc -l <icon.launcher)
+icon_line_of() { grep -n -m1 "$1" icon.launcher | cut -d: -f1; }
+sed 's/^icon = app.ico$/icon = orvane.launcher/' icon.launcher >bad-icon.launcher
+expect_error bad-icon.launcher "$(icon_line_of '^icon = ')" 'icon "orvane.launcher": not an icon file' --image generic.exe
+sed 's/^file-version = 3.2.2.0$/file-version = 3.2.2.0.1/' icon.launcher >bad-version.launcher
+expect_error bad-version.launcher "$(icon_line_of '^file-version = ')" 'has more than four parts' --image generic.exe
+sed 's/^product-version = 3.2.2$/product-version = 3.2.x/' icon.launcher >bad-number.launcher
+expect_error bad-number.launcher "$(icon_line_of '^product-version = ')" 'the part "x", which is not a number' \
+    --image generic.exe
+sed 's/^main-class = /mainclass = /' icon.launcher >bad-name.launcher
+expect_error bad-name.launcher "$(icon_line_of '^main-class = ')" 'unknown key name "mainclass"' --image generic.exe
+{ cat icon.launcher; printf '[config]\n122 = com.orvane.Other\n'; } >both.launcher
+expect_error both.launcher $((icon_lines + 2)) 'key 122 is the same key as main-class at line' --image generic.exe
 
 # An image that is not a PE file: the error names the image.
 rc=0

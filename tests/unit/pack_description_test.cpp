@@ -188,7 +188,8 @@ TEST(PackDescription, WindowsLineEndsAndByteOrderMarkAreAccepted) {
 }
 
 TEST(PackDescription, ErrorsNameFileAndLine) {
-    EXPECT_TRUE(contains(errorAt("[config]\n101 = a\nabc = 1\n", 3), "id \"abc\" is not a 32-bit number"));
+    EXPECT_TRUE(contains(errorAt("[config]\n101 = a\nabc = 1\n", 3), "unknown key name \"abc\""));
+    EXPECT_TRUE(contains(errorAt("[config]\n101 = a\n1O2 = 1\n", 3), "id \"1O2\" is not a 32-bit number"));
     EXPECT_TRUE(contains(errorAt("[messages]\n10x0 = a\n", 2), "not a 32-bit number"));
     EXPECT_TRUE(contains(errorAt("[config]\n2147483648 = a\n", 2), "not a 32-bit number"));
     EXPECT_TRUE(contains(errorAt("[config]\n= a\n", 2), "missing id"));
@@ -206,7 +207,7 @@ TEST(PackDescription, ErrorsNameFileAndLine) {
     EXPECT_TRUE(contains(errorAt("[launcher]\nheader2 = 4294967296\n", 2), "header2 must be a number"));
     EXPECT_TRUE(contains(errorAt("[launcher]\nheader3 = long\n", 2), "header3 must be"));
     EXPECT_TRUE(contains(errorAt("[launcher]\nheader1 = 1\nheader1 = 2\n", 3), "given twice"));
-    EXPECT_TRUE(contains(errorAt("[launcher]\nicon = x\n", 2), "unknown setting"));
+    EXPECT_TRUE(contains(errorAt("[launcher]\nsplash = x\n", 2), "unknown setting"));
     EXPECT_TRUE(contains(errorAt("[launcher]\nimage\n", 2), "NAME = VALUE"));
     EXPECT_TRUE(contains(errorAt("[files]\na.dll\n", 2), "NAME = SOURCE"));
     EXPECT_TRUE(contains(errorAt("[files]\na.dll =\n", 2), "missing source"));

@@ -11,7 +11,15 @@
 
 namespace {
 
-enum class Section { None, Launcher, Config, Messages, Group, Files };
+enum class Section { None, Launcher, Config, Messages, Group, Files, Version };
+
+// One configuration entry as written: by number or by name.
+struct KeyUse {
+    int32_t id;
+    int line;
+    bool byName;
+    std::string value;
+};
 
 struct Parser {
     std::string fileName;
@@ -23,9 +31,11 @@ struct Parser {
     Section section = Section::None;
     std::vector<int> configLines;         // line of each configuration entry
     std::vector<std::string> settingsSeen;  // [launcher] settings already given
+    std::vector<std::string> versionSeen;   // [version] settings already given
+    std::vector<KeyUse> keyUses;
 };
 
-const char* const kSectionList = "[launcher], [config], [messages], [group PREFIX] and [files]";
+const char* const kSectionList = "[launcher], [version], [config], [messages], [group PREFIX] and [files]";
 
 bool fail(Parser& p, const std::string& message) {
     *p.error = p.fileName + ":" + std::to_string(p.line) + ": " + message;
@@ -84,17 +94,29 @@ bool parseUnsigned(const std::string& text, uint64_t limit, uint64_t& value) {
 // opening quote.
 struct IdLine {
     int32_t id = 0;
+    bool byName = false;  // a configuration key written by its name
+    std::string token;
     bool quoted = false;
     std::string plain;
     size_t quoteAt = 0;
 };
 
-bool splitIdLine(Parser& p, const std::string& line, size_t start, IdLine& out) {
+bool isIdStart(char c) { return c == '-' || std::isdigit(static_cast<unsigned char>(c)); }
+
+bool splitIdLine(Parser& p, const std::string& line, size_t start, IdLine& out, bool namesAllowed = false) {
     size_t end = start;
     while (end < line.size() && !isBlank(line[end]) && line[end] != '=' && line[end] != '"') ++end;
     const std::string token = line.substr(start, end - start);
+    out.token = token;
     if (token.empty()) return fail(p, "missing id at the start of the line");
-    if (!parseId(token, out.id)) return fail(p, "id " + quotedForMessage(token) + " is not a 32-bit number");
+    if (namesAllowed && !isIdStart(token[0])) {
+        if (!configKeyOfName(token, out.id))
+            return fail(p, "unknown key name " + quotedForMessage(token) +
+                               " (the names are listed in tools/pack/README.md; any key may be given by number)");
+        out.byName = true;
+    } else if (!parseId(token, out.id)) {
+        return fail(p, "id " + quotedForMessage(token) + " is not a 32-bit number");
+    }
     size_t pos = skipBlanks(line, end);
     if (pos < line.size() && line[pos] == '=') {
         out.plain = trimBlanks(line.substr(pos + 1));
@@ -137,10 +159,24 @@ bool readTextValue(Parser& p, const std::string& line, const IdLine& entry, std:
     return expectLineEnd(p, line, pos);
 }
 
+// A key given both by name and by number must have one value: which one
+// the launcher uses would depend on the order of the lines.
+bool checkNameAndNumberAgree(Parser& p, const IdLine& entry, const std::string& value) {
+    for (const KeyUse& use : p.keyUses) {
+        if (use.id != entry.id || use.byName == entry.byName || use.value == value) continue;
+        const std::string name = configKeyName(entry.id), number = "key " + std::to_string(entry.id);
+        return fail(p, (entry.byName ? name : number) + " is the same key as " + (entry.byName ? number : name) +
+                           " at line " + std::to_string(use.line) + ", which has a different value");
+    }
+    p.keyUses.push_back({entry.id, p.line, entry.byName, value});
+    return true;
+}
+
 bool parseConfigLine(Parser& p, const std::string& line, size_t start) {
     IdLine entry;
     std::string value;
-    if (!splitIdLine(p, line, start, entry) || !readBytesValue(p, line, entry, value)) return false;
+    if (!splitIdLine(p, line, start, entry, true) || !readBytesValue(p, line, entry, value)) return false;
+    if (!checkNameAndNumberAgree(p, entry, value)) return false;
     if (value.size() > kLongestValue)
         return fail(p, "the value of key " + std::to_string(entry.id) + " has " + std::to_string(value.size()) +
                            " bytes; the launcher reads at most " + std::to_string(kLongestValue));
@@ -164,6 +200,8 @@ bool parseMessageLine(Parser& p, const std::string& line, size_t start, std::vec
     into.push_back({entry.id, text});
     return true;
 }
+
+bool readIcon(Parser& p, const std::string& source);
 
 bool parseSetting(Parser& p, const std::string& line, size_t start) {
     size_t equals = line.find('=', start);
@@ -192,9 +230,87 @@ bool parseSetting(Parser& p, const std::string& line, size_t start) {
         } else {
             return fail(p, "header3 must be \"length\" or a number");
         }
+    } else if (name == "icon") {
+        return readIcon(p, value);
     } else {
-        return fail(p, "unknown setting " + quotedForMessage(name) + " (known: image, header1, header2, header3)");
+        return fail(p, "unknown setting " + quotedForMessage(name) + " (known: image, icon, header1, header2, header3)");
     }
+    return true;
+}
+
+const VersionField kAllVersionFields[kVersionFieldCount] = {
+    VersionField::CompanyName,    VersionField::FileDescription,  VersionField::FileVersion, VersionField::InternalName,
+    VersionField::LegalCopyright, VersionField::OriginalFilename, VersionField::ProductName, VersionField::ProductVersion,
+};
+
+bool versionFieldOfSetting(const std::string& name, VersionField& field) {
+    for (VersionField f : kAllVersionFields) {
+        if (name == versionFieldSetting(f)) {
+            field = f;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isNumberField(VersionField f) { return f == VersionField::FileVersion || f == VersionField::ProductVersion; }
+
+std::string versionSettingList() {
+    std::string list;
+    for (VersionField f : kAllVersionFields) list += (list.empty() ? "" : ", ") + std::string(versionFieldSetting(f));
+    return list;
+}
+
+// "NAME = TEXT" or "NAME "TEXT"" in [version].
+bool parseVersionLine(Parser& p, const std::string& line, size_t start) {
+    size_t end = start;
+    while (end < line.size() && !isBlank(line[end]) && line[end] != '=' && line[end] != '"') ++end;
+    const std::string name = line.substr(start, end - start);
+    VersionField field;
+    if (!versionFieldOfSetting(name, field))
+        return fail(p, "unknown version setting " + quotedForMessage(name) + " (known: " + versionSettingList() + ")");
+    for (const std::string& seen : p.versionSeen)
+        if (seen == name) return fail(p, name + " is given twice");
+    p.versionSeen.push_back(name);
+
+    IdLine entry;
+    const size_t pos = skipBlanks(line, end);
+    if (pos < line.size() && line[pos] == '=') {
+        entry.plain = trimBlanks(line.substr(pos + 1));
+    } else if (pos < line.size() && line[pos] == '"') {
+        entry.quoted = true;
+        entry.quoteAt = pos;
+    } else {
+        return fail(p, "expected \"=\" and a value, or a quoted value, after " + name);
+    }
+    std::u16string text;
+    if (!readTextValue(p, line, entry, text)) return false;
+    if (text.find(u'\0') != std::u16string::npos) return fail(p, name + " holds a NUL character");
+    if (text.size() > kLongestVersionString)
+        return fail(p, name + " has " + std::to_string(text.size()) + " characters; at most " +
+                           std::to_string(kLongestVersionString) + " fit into the version information");
+    if (isNumberField(field)) {
+        std::string why;
+        uint16_t numbers[4];
+        if (!parseVersionNumbers(entry.quoted ? utf8FromUtf16(text) : entry.plain, numbers, why))
+            return fail(p, name + " " + quotedForMessage(utf8FromUtf16(text)) + " " + why +
+                               " (one to four numbers from 0 to 65535, separated by dots)");
+        uint16_t* target = field == VersionField::FileVersion ? p.out->version.fileVersion : p.out->version.productVersion;
+        for (int i = 0; i < 4; ++i) target[i] = numbers[i];
+    }
+    p.out->version.set(field, text);
+    return true;
+}
+
+bool readIcon(Parser& p, const std::string& source) {
+    if (source.empty()) return fail(p, "icon needs the path of an .ico file");
+    std::vector<uint8_t> bytes;
+    std::string why;
+    if (!readHostFile(joinHostPath(p.baseDir, source), bytes, why))
+        return fail(p, "cannot read icon " + quotedForMessage(source) + ": " + why);
+    if (!parseIconFile(bytes, p.out->icon, why)) return fail(p, "icon " + quotedForMessage(source) + ": " + why);
+    p.out->hasIcon = true;
+    p.out->iconSource = source;
     return true;
 }
 
@@ -244,6 +360,10 @@ bool parseSectionHeader(Parser& p, const std::string& trimmed) {
     else if (inner == "config") p.section = Section::Config;
     else if (inner == "messages") p.section = Section::Messages;
     else if (inner == "files") p.section = Section::Files;
+    else if (inner == "version") {
+        p.section = Section::Version;
+        p.out->hasVersion = true;
+    }
     else if (inner.compare(0, 5, "group") == 0 && (inner.size() == 5 || isBlank(inner[5]))) {
         LanguageGroup group;
         const std::string prefix = trimBlanks(inner.substr(5));
@@ -276,6 +396,7 @@ bool parseLine(Parser& p, std::string line) {
     case Section::Messages: return parseMessageLine(p, line, start, p.out->block.messages);
     case Section::Group: return parseMessageLine(p, line, start, p.out->block.groups.back().messages);
     case Section::Files: return parseFileLine(p, line, start);
+    case Section::Version: return parseVersionLine(p, line, start);
     }
     return true;
 }
@@ -310,6 +431,11 @@ std::string formatFileEntry(const EmbeddedFile& file) {
 std::string formatLauncherSection(const LauncherDescription& d) {
     std::string out = "[launcher]\n";
     if (!d.image.empty()) out += "image = " + d.image + "\n";
+    if (d.hasIcon && !d.iconSource.empty()) out += "icon = " + d.iconSource + "\n";
+    else if (d.hasIcon)
+        out += "# icon (" + std::to_string(d.icon.images.size()) + " images) is not written out\n";
+    if (d.keepsImageResources)
+        out += "# the image's own icon and version information are kept; a description cannot state them\n";
     out += "header1 = " + std::to_string(d.block.header1) + "\n";
     out += "header2 = " + std::to_string(d.block.header2) + "\n";
     out += "header3 = " + (d.header3IsLength ? std::string("length") : std::to_string(d.block.header3)) + "\n";
@@ -364,19 +490,43 @@ bool loadDescription(const std::string& path, LauncherDescription& out, std::str
                             warnings);
 }
 
-std::string formatDescription(const LauncherDescription& d) {
+namespace {
+
+std::string formatVersionSection(const VersionInfo& v) {
+    std::string out = "\n[version]\n";
+    for (VersionField f : kAllVersionFields) {
+        if (!v.has(f)) continue;
+        const std::u16string& text = v.get(f);
+        const std::string name = versionFieldSetting(f);
+        if (textIsPlain(text)) out += text.empty() ? name + " =\n" : name + " = " + utf8FromUtf16(text) + "\n";
+        else out += name + " " + quoteText(text) + "\n";
+    }
+    return out;
+}
+
+std::string formatConfigEntry(const ConfigEntry& e, const FormatOptions& options) {
+    const std::string meaning = configKeyMeaning(e.id), name = configKeyName(e.id);
+    std::string out;
+    if (options.keyNames && !name.empty()) {
+        out += "# " + std::to_string(e.id) + ": " + meaning + "\n";
+        return out + formatBytesEntry(name, e.value);
+    }
+    if (!meaning.empty()) out += "# " + (name.empty() ? meaning : name + ": " + meaning) + "\n";
+    return out + formatBytesEntry(std::to_string(e.id), e.value);
+}
+
+}  // namespace
+
+std::string formatDescription(const LauncherDescription& d, const FormatOptions& options) {
     std::string out =
         "# Launcher description: the configuration block and embedded files of a\n"
         "# launcher (format: tools/pack/README.md).  Written back into a launcher\n"
         "# with: pack --image GENERIC.exe DESCRIPTION OUT.exe\n\n";
     out += formatLauncherSection(d);
+    if (d.hasVersion) out += formatVersionSection(d.version);
 
     out += "\n[config]\n";
-    for (const ConfigEntry& e : d.block.config) {
-        const std::string meaning = configKeyMeaning(e.id);
-        if (!meaning.empty()) out += "# " + meaning + "\n";
-        out += formatBytesEntry(std::to_string(e.id), e.value);
-    }
+    for (const ConfigEntry& e : d.block.config) out += formatConfigEntry(e, options);
     out += "\n[messages]\n";
     for (const MessageEntry& m : d.block.messages) out += formatTextEntry(m.id, m.text);
     for (const LanguageGroup& g : d.block.groups) {

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "launcher/config/ConfigBlock.h"
+#include "tools/pack/IconFile.h"
+#include "tools/pack/VersionInfo.h"
 
 // The longest value the launcher reads whole: its buffers hold 6000
 // characters including the terminating NUL.
@@ -31,6 +33,23 @@ struct LauncherDescription {
     BlockData block;
     bool header3IsLength = true;  // header field 3 = the block's length field
     std::vector<EmbeddedFile> files;
+
+    // The icon and the version information of the launcher; without them
+    // the image's own stay as they are.
+    bool hasIcon = false;
+    IconSet icon;
+    std::string iconSource;  // the .ico file as written in the description; empty when not written out
+    bool hasVersion = false;
+    VersionInfo version;
+    // Set by readLauncher: the image has an icon or version information
+    // that a description cannot state (they come from the image itself).
+    bool keepsImageResources = false;
+};
+
+// How formatDescription writes configuration keys: by number with the
+// key's name in the comment above (the default), or by name.
+struct FormatOptions {
+    bool keyNames = false;
 };
 
 // Reads a description.  `fileNameForErrors` starts every error and warning
@@ -46,7 +65,7 @@ bool loadDescription(const std::string& path, LauncherDescription& out, std::str
 
 // The description as text, every value in the plain form where that form
 // can hold it.  Files without a source are listed as comments.
-std::string formatDescription(const LauncherDescription& description);
+std::string formatDescription(const LauncherDescription& description, const FormatOptions& options = FormatOptions());
 
 // Empty when the launcher can extract a file of this name into its
 // extraction directory; otherwise why not (the name must stay inside that

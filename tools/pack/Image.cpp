@@ -5,7 +5,10 @@
 #include <cstring>
 
 #include "launcher/config/ByteSource.h"
+#include "tools/pack/ImageResources.h"
 #include "tools/pack/KnownKeys.h"
+#include "tools/pack/PeFile.h"
+#include "tools/pack/TextForms.h"
 
 namespace {
 
@@ -277,6 +280,82 @@ bool readEmbeddedFiles(const std::vector<uint8_t>& launcher, uint64_t& pos, cons
     return true;
 }
 
+// The icon and version of the description replace those of the image;
+// every other resource (the manifest above all) stays.
+bool applyIconAndVersion(std::vector<uint8_t>& image, const LauncherDescription& d, std::string& error) {
+    if (!d.hasIcon && !d.hasVersion) return true;
+    PeFile pe;
+    std::vector<Resource> resources;
+    if (!readPeFile(image, pe, error) || !readResources(pe, image, resources, error)) return false;
+    normalizeResources(resources);
+    if (d.hasIcon) setIconResources(resources, d.icon);
+    if (d.hasVersion) setVersionResource(resources, d.version);
+    return replaceResources(image, resources, error);
+}
+
+// The icon as it comes back from the .ico file that dump writes.
+bool describedIcon(const IconSet& icon, IconSet& out) {
+    std::string ignored;
+    return parseIconFile(formatIconFile(icon), out, ignored);
+}
+
+// The version as a description states it: the numbers follow the version
+// strings, which must therefore be numbers.
+bool describedVersion(const VersionInfo& version, VersionInfo& out) {
+    out = version;
+    const std::pair<VersionField, uint16_t*> numbers[] = {{VersionField::FileVersion, out.fileVersion},
+                                                         {VersionField::ProductVersion, out.productVersion}};
+    for (const auto& n : numbers) {
+        std::string ignored;
+        uint16_t parsed[4] = {0, 0, 0, 0};
+        if (out.has(n.first) && !parseVersionNumbers(utf8FromUtf16(out.get(n.first)), parsed, ignored)) return false;
+        std::copy(parsed, parsed + 4, n.second);
+    }
+    for (size_t i = 0; i < kVersionFieldCount; ++i)
+        if (out.present[i] && out.text[i].size() > kLongestVersionString) return false;
+    return true;
+}
+
+// Puts the launcher's icon and version into the description when packing
+// them again rebuilds the same resource section; otherwise they are the
+// image's own (or written by another tool) and stay out of it.
+void readIconAndVersion(const std::vector<uint8_t>& launcher, LauncherDescription& out,
+                        std::vector<std::string>* warnings) {
+    PeFile pe;
+    std::vector<Resource> resources;
+    std::string error;
+    // Images whose headers the loader would not take have no resources to
+    // speak of; the block was found all the same.
+    if (!readPeFile(launcher, pe, error)) return;
+    if (!readResources(pe, launcher, resources, error)) {
+        if (warnings) warnings->push_back(error + "; the icon and version information are not read");
+        return;
+    }
+    IconSet icon, iconRead;
+    VersionInfo version, versionRead;
+    const bool hasIcon = firstIconGroup(resources, iconRead);
+    const bool hasVersion = firstVersionResource(resources, versionRead);
+    if (!hasIcon && !hasVersion) return;
+    bool statable = (!hasIcon || describedIcon(iconRead, icon)) && (!hasVersion || describedVersion(versionRead, version));
+    if (statable) {
+        std::vector<Resource> rebuilt = resources;
+        normalizeResources(rebuilt);
+        if (hasIcon) setIconResources(rebuilt, icon);
+        if (hasVersion) setVersionResource(rebuilt, version);
+        uint32_t rva = 0;
+        const std::vector<uint8_t> present = resourceSectionBytes(launcher, rva);
+        statable = present == writeResources(rebuilt, rva);
+    }
+    if (!statable) {
+        out.keepsImageResources = true;
+        return;
+    }
+    out.hasIcon = hasIcon;
+    out.icon = icon;
+    out.hasVersion = hasVersion;
+    out.version = version;
+}
+
 }  // namespace
 
 bool findImageEnd(const std::vector<uint8_t>& image, uint32_t& end, std::string& error) {
@@ -322,6 +401,10 @@ bool packLauncher(const std::vector<uint8_t>& image, const LauncherDescription& 
         warnings->push_back(std::to_string(image.size() - end) +
                             " bytes behind the image's last section are dropped (they are no configuration block)");
     out.assign(image.begin(), image.begin() + end);
+    if (!applyIconAndVersion(out, d, error)) {
+        error = "the image cannot take the icon and version information: " + error;
+        return false;
+    }
     clearSignatureEntry(out, layout, warnings);
     const std::vector<uint8_t> bytes = blockBytes(d, block);
     out.insert(out.end(), bytes.begin(), bytes.end());
@@ -356,6 +439,7 @@ bool readLauncher(const std::vector<uint8_t>& launcher, LauncherDescription& out
 
     uint64_t pos = source.position();
     if (!readEmbeddedFiles(launcher, pos, out.block, out.files, error)) return false;
+    readIconAndVersion(std::vector<uint8_t>(launcher.begin(), launcher.begin() + end), out, warnings);
     if (pos < launcher.size() && warnings)
         warnings->push_back(std::to_string(launcher.size() - pos) +
                             " bytes behind the embedded data (such as a signature) are not part of the description");

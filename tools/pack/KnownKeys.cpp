@@ -21,60 +21,61 @@ enum class Form {
 
 struct KnownKey {
     int32_t id;
+    const char* name;  // the readable name a description may use instead of the number
     Form form;
     const char* meaning;
 };
 
 const KnownKey kKnownKeys[] = {
-    {101, Form::Text, "service name and display name"},
-    {102, Form::Integer, "non-zero: standard error goes to the file of key 103"},
-    {103, Form::Text, "error-output file"},
-    {104, Form::Integer, "non-zero: standard output goes to the file of key 105"},
-    {105, Form::Text, "standard-output file"},
-    {106, Form::Integer, "flag handed to the launcher class"},
-    {107, Form::Integer, "executable type: 1 GUI, 4 service, 5 errors in message boxes"},
-    {108, Form::Integer, "non-zero: hand the splash text settings to the Java side"},
-    {121, Form::EntryList, "class path entry list"},
-    {122, Form::Text, "main class"},
-    {123, Form::Text, "VM options"},
-    {124, Form::FixedArguments, "fixed arguments of the main method"},
-    {125, Form::Integer, "non-zero: -J arguments become VM options"},
-    {126, Form::Version, "minimum Java version (empty: no limit)"},
-    {127, Form::Version, "maximum Java version (empty: no limit)"},
-    {128, Form::SearchSequence, "JVM search sequence"},
-    {130, Form::Integer, "non-zero: pre-release runtimes are allowed"},
-    {131, Form::Integer, "non-zero: a JDK is required"},
-    {132, Form::EntryList, "module path entry list"},
-    {133, Form::Integer, "non-zero: module mode"},
-    {146, Form::Text, "working directory (empty: unchanged)"},
-    {149, Form::Text, "service dependencies, comma-separated"},
-    {152, Form::Text, "preferred JVM subdirectory of the runtime's bin directory"},
-    {154, Form::Integer, "non-zero: register DLL directories"},
-    {158, Form::Integer, "non-zero: single-instance name in the global name space"},
-    {160, Form::Text, "application id of earlier installations"},
-    {163, Form::Integer, "flag handed to the splash settings call"},
-    {165, Form::Integer, "non-zero: registry search accepts only located runtimes"},
-    {166, Form::Integer, "non-zero: read the default VM options file"},
-    {2001, Form::Text, "launcher flavour: first character i = tavra"},
-    {2002, Form::Integer, "number of embedded files"},
-    {2003, Form::Text, "embedded file names, separated by ;"},
-    {10003, Form::Text, "application directory"},
-    {10004, Form::Text, "native library directories, separated by ;"},
-    {10005, Form::Integer, "non-zero: single-instance mode"},
-    {10007, Form::Integer, "non-zero: a second start brings the running instance to the front"},
-    {10109, Form::Integer, "splash line 1: position x"},
-    {10110, Form::Integer, "splash line 1: position y"},
-    {10111, Form::Text, "splash line 1: text"},
-    {10113, Form::Integer, "splash line 1: colour value"},
-    {10114, Form::Colour, "splash line 1: colour red,green,blue"},
-    {10115, Form::Integer, "splash line 1: colour value"},
-    {10116, Form::Integer, "splash line 2: position x"},
-    {10117, Form::Integer, "splash line 2: position y"},
-    {10118, Form::Text, "splash line 2: text"},
-    {10120, Form::Integer, "splash line 2: colour value"},
-    {10121, Form::Colour, "splash line 2: colour red,green,blue"},
-    {10122, Form::Integer, "splash line 2: colour value"},
-    {10200, Form::Integer, "number of version-specific VM option entries"},
+    {101, "service-name", Form::Text, "service name and display name"},
+    {102, "error-redirect", Form::Integer, "non-zero: standard error goes to the file of key 103"},
+    {103, "error-file", Form::Text, "error-output file"},
+    {104, "output-redirect", Form::Integer, "non-zero: standard output goes to the file of key 105"},
+    {105, "output-file", Form::Text, "standard-output file"},
+    {106, "launcher-flag", Form::Integer, "flag handed to the launcher class"},
+    {107, "executable-type", Form::Integer, "executable type: 1 GUI, 4 service, 5 errors in message boxes"},
+    {108, "splash-settings", Form::Integer, "non-zero: hand the splash text settings to the Java side"},
+    {121, "class-path", Form::EntryList, "class path entry list"},
+    {122, "main-class", Form::Text, "main class"},
+    {123, "vm-options", Form::Text, "VM options"},
+    {124, "arguments", Form::FixedArguments, "fixed arguments of the main method"},
+    {125, "j-arguments", Form::Integer, "non-zero: -J arguments become VM options"},
+    {126, "min-java-version", Form::Version, "minimum Java version (empty: no limit)"},
+    {127, "max-java-version", Form::Version, "maximum Java version (empty: no limit)"},
+    {128, "jvm-search", Form::SearchSequence, "JVM search sequence"},
+    {130, "allow-pre-release", Form::Integer, "non-zero: pre-release runtimes are allowed"},
+    {131, "jdk-required", Form::Integer, "non-zero: a JDK is required"},
+    {132, "module-path", Form::EntryList, "module path entry list"},
+    {133, "module-mode", Form::Integer, "non-zero: module mode"},
+    {146, "working-directory", Form::Text, "working directory (empty: unchanged)"},
+    {149, "service-dependencies", Form::Text, "service dependencies, comma-separated"},
+    {152, "jvm-subdirectory", Form::Text, "preferred JVM subdirectory of the runtime's bin directory"},
+    {154, "dll-directories", Form::Integer, "non-zero: register DLL directories"},
+    {158, "global-instance", Form::Integer, "non-zero: single-instance name in the global name space"},
+    {160, "application-id", Form::Text, "application id of earlier installations"},
+    {163, "splash-flag", Form::Integer, "flag handed to the splash settings call"},
+    {165, "located-runtimes-only", Form::Integer, "non-zero: registry search accepts only located runtimes"},
+    {166, "default-options-file", Form::Integer, "non-zero: read the default VM options file"},
+    {2001, "flavour", Form::Text, "launcher flavour: first character i = tavra"},
+    {2002, "file-count", Form::Integer, "number of embedded files"},
+    {2003, "file-names", Form::Text, "embedded file names, separated by ;"},
+    {10003, "application-directory", Form::Text, "application directory"},
+    {10004, "native-library-directories", Form::Text, "native library directories, separated by ;"},
+    {10005, "single-instance", Form::Integer, "non-zero: single-instance mode"},
+    {10007, "to-front", Form::Integer, "non-zero: a second start brings the running instance to the front"},
+    {10109, "splash1-x", Form::Integer, "splash line 1: position x"},
+    {10110, "splash1-y", Form::Integer, "splash line 1: position y"},
+    {10111, "splash1-text", Form::Text, "splash line 1: text"},
+    {10113, "splash1-colour-value", Form::Integer, "splash line 1: first number of its colour"},
+    {10114, "splash1-colour", Form::Colour, "splash line 1: colour red,green,blue"},
+    {10115, "splash1-colour-value2", Form::Integer, "splash line 1: second number of its colour"},
+    {10116, "splash2-x", Form::Integer, "splash line 2: position x"},
+    {10117, "splash2-y", Form::Integer, "splash line 2: position y"},
+    {10118, "splash2-text", Form::Text, "splash line 2: text"},
+    {10120, "splash2-colour-value", Form::Integer, "splash line 2: first number of its colour"},
+    {10121, "splash2-colour", Form::Colour, "splash line 2: colour red,green,blue"},
+    {10122, "splash2-colour-value2", Form::Integer, "splash line 2: second number of its colour"},
+    {10200, "version-options-count", Form::Integer, "number of version-specific VM option entries"},
 };
 
 constexpr int32_t kVersionEntriesCount = 10200;
@@ -266,6 +267,38 @@ std::string configKeyMeaning(int32_t id) {
     }
     if (isKnownMessageId(id)) return "text of message " + std::to_string(id) + " when the message is empty";
     return std::string();
+}
+
+std::string configKeyName(int32_t id) {
+    if (const KnownKey* k = findKnownKey(id)) return k->name;
+    if (isVersionEntryKey(id)) {
+        const int32_t index = (id - kFirstVersionEntry) / 2;
+        return ((id - kFirstVersionEntry) % 2 == 0 ? "version-prefix-" : "version-options-") + std::to_string(index);
+    }
+    return std::string();
+}
+
+bool configKeyOfName(const std::string& name, int32_t& id) {
+    for (const KnownKey& k : kKnownKeys) {
+        if (name == k.name) {
+            id = k.id;
+            return true;
+        }
+    }
+    // version-prefix-N and version-options-N, N written without leading zeros.
+    for (int32_t offset : {0, 1}) {
+        const std::string stem = offset == 0 ? "version-prefix-" : "version-options-";
+        if (name.compare(0, stem.size(), stem) != 0) continue;
+        const std::string number = name.substr(stem.size());
+        if (number.empty() || number.size() > 3 || (number.size() > 1 && number[0] == '0')) return false;
+        for (char c : number)
+            if (!isDigit(c)) return false;
+        const int32_t candidate = kFirstVersionEntry + 2 * std::atoi(number.c_str()) + offset;
+        if (!isVersionEntryKey(candidate)) return false;
+        id = candidate;
+        return true;
+    }
+    return false;
 }
 
 std::vector<std::string> checkConfigValue(int32_t id, const std::string& value) {

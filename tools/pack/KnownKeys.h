@@ -16,6 +16,12 @@ bool isKnownMessageId(int32_t id);
 // A few words on what the key means ("service name"); empty for unknown keys.
 std::string configKeyMeaning(int32_t id);
 
+// The readable name of a key ("main-class", "version-prefix-0"), which a
+// description may write instead of the number; empty for keys without one.
+std::string configKeyName(int32_t id);
+// The key of a readable name; false for an unknown name.
+bool configKeyOfName(const std::string& name, int32_t& id);
+
 // Problems with the form of one value that the launcher would read
 // differently from what was probably meant: a number that is not a number,
 // a search-sequence entry of unknown type, a version that reads as 0 and

@@ -21,13 +21,14 @@ namespace {
 
 const char* const kUsage =
     "usage: pack [--image GENERIC.exe] DESCRIPTION OUT.exe\n"
-    "       pack dump LAUNCHER.exe [--files DIR] [-o FILE]\n"
+    "       pack dump LAUNCHER.exe [--files DIR] [--names] [-o FILE]\n"
     "\n"
     "pack writes OUT.exe: the image cut behind its last section, the configuration\n"
     "block of DESCRIPTION and its embedded files.  The image is --image, or else the\n"
     "image line of the description's [launcher] section.\n"
     "pack dump prints the description of a packed launcher (to FILE with -o); with\n"
-    "--files it writes the embedded files into DIR and refers to them.\n"
+    "--files it writes the embedded files and the icon into DIR and refers to them;\n"
+    "with --names it writes configuration keys by name instead of by number.\n"
     "The description format is explained in tools/pack/README.md.\n";
 
 constexpr int kDone = 0;
@@ -48,16 +49,24 @@ void printWarnings(const std::vector<std::string>& warnings, const std::string& 
     for (const std::string& w : warnings) std::fprintf(stderr, "%s%s\n", prefix.c_str(), w.c_str());
 }
 
-// Splits the arguments into positional ones and the values of the options
-// named in `withValue`.  Returns false (with a message) for an unknown
-// option or a missing value.
+// Splits the arguments into positional ones, the values of the options
+// named in `withValue` and the flags named in `flags`.  Returns false (with
+// a message) for an unknown option or a missing value.
 bool splitArguments(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
-                    std::vector<std::string>& positional, std::vector<std::string>& values, std::string& error) {
+                    std::vector<std::string>& positional, std::vector<std::string>& values, std::string& error,
+                    const std::vector<std::string>& flags = {}, std::vector<bool>* flagsSet = nullptr) {
     values.assign(withValue.size(), std::string());
+    if (flagsSet) flagsSet->assign(flags.size(), false);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.size() < 2 || a[0] != '-') {
             positional.push_back(a);
+            continue;
+        }
+        size_t flag = 0;
+        while (flag < flags.size() && flags[flag] != a) ++flag;
+        if (flag < flags.size()) {
+            (*flagsSet)[flag] = true;
             continue;
         }
         size_t option = 0;
@@ -152,10 +161,34 @@ bool writeEmbeddedFiles(LauncherDescription& description, const std::string& dir
     return true;
 }
 
+// The name of the icon file below DIR: icon.ico, unless an embedded file
+// already takes that name.
+std::string iconFileName(const LauncherDescription& description) {
+    for (int n = 1;; ++n) {
+        const std::string name = n == 1 ? "icon.ico" : "icon-" + std::to_string(n) + ".ico";
+        bool taken = false;
+        for (const EmbeddedFile& f : description.files) taken = taken || sameIgnoringCase(f.name, name);
+        if (!taken) return name;
+    }
+}
+
+bool writeIconFile(LauncherDescription& description, const std::string& dir, const std::string& descriptionDir,
+                   std::string& error) {
+    const std::string path = joinHostPath(dir, iconFileName(description));
+    if (!makeHostDirectories(dir, error) || !writeHostFileReplacing(path, formatIconFile(description.icon), error))
+        return false;
+    description.iconSource = relativeHostPath(descriptionDir, path);
+    return true;
+}
+
 int dumpCommand(const std::vector<std::string>& args) {
     std::vector<std::string> positional, values;
+    std::vector<bool> flags;
     std::string error;
-    if (!splitArguments(args, {"--files", "-o"}, positional, values, error)) return usageError(error);
+    if (!splitArguments(args, {"--files", "-o"}, positional, values, error, {"--names"}, &flags))
+        return usageError(error);
+    FormatOptions options;
+    options.keyNames = flags[0];
     if (positional.size() != 1) return usageError("expected one LAUNCHER.exe");
     const std::string& launcherPath = positional[0];
     const std::string& filesDir = values[0];
@@ -174,12 +207,20 @@ int dumpCommand(const std::vector<std::string>& args) {
                      "%s: warning: %zu embedded files are not written out (give --files DIR); "
                      "the description does not pack to the same launcher\n",
                      launcherPath.c_str(), description.files.size());
-    const std::string descriptionDir = outPath.empty() ? "." : hostDirectoryOf(outPath);
+    if (description.hasIcon && filesDir.empty())
+        std::fprintf(stderr,
+                     "%s: warning: the icon is not written out (give --files DIR); "
+                     "the description does not pack to the same launcher\n",
+                     launcherPath.c_str());
+    std::string descriptionDir = outPath.empty() ? "." : hostDirectoryOf(outPath);
+    if (descriptionDir.empty()) descriptionDir = ".";
     if (!description.files.empty() && !filesDir.empty() &&
-        !writeEmbeddedFiles(description, filesDir, descriptionDir.empty() ? "." : descriptionDir, error))
+        !writeEmbeddedFiles(description, filesDir, descriptionDir, error))
+        return failure(launcherPath + ": " + error);
+    if (description.hasIcon && !filesDir.empty() && !writeIconFile(description, filesDir, descriptionDir, error))
         return failure(launcherPath + ": " + error);
 
-    const std::string text = formatDescription(description);
+    const std::string text = formatDescription(description, options);
     if (outPath.empty()) {
         std::fwrite(text.data(), 1, text.size(), stdout);
         return std::fflush(stdout) == 0 ? kDone : failure("pack: cannot write the description");
