@@ -192,7 +192,7 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32H
     UniqueHandle link;
     NTSTATUS status = g_handleFunctions.openSymbolicLink(link.put(), GENERIC_READ, &attributes);
     if (!succeeded(status)) {
-        printf("could not open link %ls %p\n", name.get(), reinterpret_cast<void*>(static_cast<ULONG_PTR>(status)));
+        printf("could not open link %ls %p\n", name.get(), reinterpret_cast<void*>(static_cast<ULONG_PTR>(static_cast<ULONG>(status))));
         fflush(stdout);
         return nullptr;
     }
