@@ -72,7 +72,7 @@ protected:
 TEST_F(HandleNatives, AnOpenFileAndAnOpenDirectoryAreListedUnderTheirObjectNames) {
     nativetest::ScratchFolder folder;
     std::wstring path = folder.file(L"held.txt");
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     HANDLE directory = CreateFileW(folder.path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -94,6 +94,19 @@ TEST_F(HandleNatives, AnOpenFileAndAnOpenDirectoryAreListedUnderTheirObjectNames
     EXPECT_EQ(L"", listHandles().nameOf(file));
     CloseHandle(directory);
     CloseHandle(event);
+}
+
+// Read-write access (0x0012019F) is also that of pipes, whose name query
+// can block for ever: such handles are left out without being asked.
+TEST_F(HandleNatives, AFileOpenForReadingAndWritingIsLeftOut) {
+    nativetest::ScratchFolder folder;
+    HANDLE file = CreateFileW(folder.file(L"rw.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    HandleList list = listHandles();
+    ASSERT_TRUE(list.present);
+    EXPECT_EQ(L"", list.nameOf(file));
+    CloseHandle(file);
 }
 
 TEST_F(HandleNatives, CloseRefusesValuesThatAreNotOpenAndThePseudoHandles) {
@@ -132,7 +145,7 @@ TEST_F(HandleNatives, ValuesBeyondSixteenBitsAreListedAndClosedExactly) {
     ASSERT_EQ(17000u, copies.size());
     nativetest::ScratchFolder folder;
     std::wstring path = folder.file(L"high.txt");
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     ASSERT_GT(reinterpret_cast<UINT_PTR>(file), 0xFFFFu);
     // A file below the wrap whose low 16 bits another listed value shares.
