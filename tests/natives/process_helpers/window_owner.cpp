@@ -55,5 +55,5 @@ int wmain(int argc, wchar_t** argv) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    return 7;
+    return static_cast<int>(message.wParam);
 }
