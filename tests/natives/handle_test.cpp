@@ -5,9 +5,11 @@
 
 #include <winternl.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "native/process/windows/Win32Handle.h"
 #include "tests/natives/NativeTestSupport.h"
 
 namespace {
@@ -165,6 +167,59 @@ TEST_F(HandleNatives, ValuesBeyondSixteenBitsAreListedAndClosedExactly) {
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(low, 0));  // the event copy there is still open
     for (HANDLE copy : copies) CloseHandle(copy);
     CloseHandle(event);
+}
+
+// ---- the table query, through the binding -------------------------------------------
+
+std::vector<ULONG> g_queriedSizes;
+ULONG g_tableFitsFrom = 0;
+NTSTATUS g_tableFailure = 0;
+NTSTATUS NTAPI tableDouble(ULONG infoClass, PVOID buffer, ULONG bytes, PULONG returned) {
+    g_queriedSizes.push_back(bytes);
+    if (infoClass != 64) return static_cast<NTSTATUS>(0xC0000003);  // only the extended table is asked for
+    if (g_tableFailure) return g_tableFailure;
+    if (bytes < g_tableFitsFrom) return static_cast<NTSTATUS>(0xC0000004);
+    memset(buffer, 0, 16);  // no handles at all
+    if (returned) *returned = 16;
+    return 0;
+}
+
+class HandleTableQuery : public HandleNatives {
+protected:
+    void SetUp() override {
+        HandleNatives::SetUp();
+        g_handleFunctions.querySystemInformation = tableDouble;
+        g_queriedSizes.clear();
+        g_tableFailure = 0;
+        g_tableFitsFrom = 0;
+    }
+    void TearDown() override {
+        g_handleFunctions.querySystemInformation = nullptr;  // bound again on the next use
+        HandleNatives::TearDown();
+    }
+};
+
+TEST_F(HandleTableQuery, WithoutOpenFilesTheResultHoldsTwoEmptyArrays) {
+    jobject result = nativetest::callLinked(kHandle, "list0", {}).asObject();
+    ASSERT_FALSE(fakejni::isNull(result));
+    std::vector<jobject> parts = fakejni::elements(result);
+    ASSERT_EQ(2u, parts.size());
+    EXPECT_EQ("[I", fakejni::className(parts[0]));
+    EXPECT_EQ("[Ljava/lang/String;", fakejni::className(parts[1]));
+    EXPECT_TRUE(fakejni::ints(parts[0]).empty());
+    EXPECT_TRUE(fakejni::texts(parts[1]).empty());
+}
+
+TEST_F(HandleTableQuery, TheBufferDoublesFromSixtyFourKibWhileTheTableDoesNotFit) {
+    g_tableFitsFrom = 262144;
+    EXPECT_FALSE(fakejni::isNull(nativetest::callLinked(kHandle, "list0", {}).asObject()));
+    EXPECT_EQ((std::vector<ULONG>{65536, 131072, 262144}), g_queriedSizes);
+}
+
+TEST_F(HandleTableQuery, AnotherFailureGivesNull) {
+    g_tableFailure = static_cast<NTSTATUS>(0xC0000022);
+    EXPECT_TRUE(fakejni::isNull(nativetest::callLinked(kHandle, "list0", {}).asObject()));
+    EXPECT_EQ(1u, g_queriedSizes.size());
 }
 
 }  // namespace

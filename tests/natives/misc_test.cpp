@@ -93,6 +93,8 @@ TEST_F(MiscNatives, ForcedTerminationKillsEveryListedProcessAndReports0ForAnUnkn
 TEST_F(MiscNatives, AnEmptyListGives1ForcedAnd2Graceful) {
     EXPECT_EQ(1, terminate({}, true, 0));
     EXPECT_EQ(2, terminate({}, false, 100));
+    // A null list is taken as an empty one rather than read.
+    EXPECT_EQ(1, callExport(kMisc, "terminateProcesses0", {nullptr, true, 0}).asInt());
 }
 
 // ---- windows -----------------------------------------------------------------

@@ -169,6 +169,37 @@ TEST_F(PipeNatives, APeerThatClosesInsideABlockGivesNullAndWritesToItFail) {
     closePipe(server);
 }
 
+TEST_F(PipeNatives, ALengthFieldThatArrivesInPiecesIsReadWhole) {
+    jlong server = listen(name);
+    HANDLE client = rawClient(name);
+    ASSERT_NE(INVALID_HANDLE_VALUE, client);
+    ASSERT_TRUE(backend("connectNamedPipe0", {server}).asBoolean());
+    std::thread sender([client] {
+        rawWrite(client, {0x03, 0x00});
+        Sleep(100);
+        rawWrite(client, {0x00, 0x00, 'x', 'y', 'z'});
+    });
+    bool ok = false;
+    EXPECT_EQ((Bytes{'x', 'y', 'z'}), readBlock(server, &ok));
+    EXPECT_TRUE(ok);
+    sender.join();
+    CloseHandle(client);
+    closePipe(server);
+}
+
+TEST_F(PipeNatives, ANullArrayIsNotWritten) {
+    jlong server = listen(name);
+    HANDLE client = rawClient(name);
+    ASSERT_NE(INVALID_HANDLE_VALUE, client);
+    ASSERT_TRUE(backend("connectNamedPipe0", {server}).asBoolean());
+    EXPECT_FALSE(backend("writeDataBlock0", {server, nullptr}).asBoolean());
+    DWORD available = 1;
+    EXPECT_TRUE(PeekNamedPipe(client, nullptr, 0, nullptr, &available, nullptr));
+    EXPECT_EQ(0u, available);
+    CloseHandle(client);
+    closePipe(server);
+}
+
 TEST_F(PipeNatives, ANegativeLengthIsNeverPassedToTheVm) {
     jlong server = listen(name);
     HANDLE client = rawClient(name);
