@@ -202,8 +202,15 @@ TEST_F(MiscNatives, SetForegroundWindowRestoresAMinimizedWindow) {
     ASSERT_TRUE(IsIconic(window.get()));
     callExport(kMisc, "setForegroundWindow0", {static_cast<jlong>(reinterpret_cast<INT_PTR>(window.get()))});
     EXPECT_FALSE(IsIconic(window.get()));
+}
+
+TEST_F(MiscNatives, ToFrontMakesAWindowOfThisProcessTheForegroundWindow) {
+    OwnWindow window;
+    ASSERT_NE(nullptr, window.get());
+    ShowWindow(window.get(), SW_SHOWNOACTIVATE);
+    ASSERT_NE(window.get(), GetForegroundWindow());
     callExport(kMisc, "toFront0", {});
-    EXPECT_TRUE(IsWindowVisible(window.get()));
+    EXPECT_EQ(window.get(), GetForegroundWindow());
 }
 
 TEST_F(MiscNatives, BroadcastSettingChangeNamesTheEnvironment) {
