@@ -1,0 +1,225 @@
+// The handle natives: the open files and directories of this process with
+// their kernel object names, closing one by value, link targets, and exact
+// handle values in a process whose handle values pass 16 bits.
+#include <gtest/gtest.h>
+
+#include <winternl.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "native/process/windows/Win32Handle.h"
+#include "tests/natives/NativeTestSupport.h"
+
+namespace {
+
+using nativetest::callExport;
+
+const char* kHandle = "Win32Handle";
+
+struct HandleList {
+    bool present = false;
+    std::vector<jint> values;
+    std::vector<std::wstring> names;
+
+    // The name listed for the value, or an empty text.
+    std::wstring nameOf(HANDLE handle) const {
+        for (size_t i = 0; i < values.size(); ++i)
+            if (values[i] == static_cast<jint>(reinterpret_cast<INT_PTR>(handle))) return names[i];
+        return L"";
+    }
+};
+
+HandleList listHandles() {
+    HandleList list;
+    jobject result = callExport(kHandle, "list0", {}).asObject();
+    if (fakejni::isNull(result)) return list;
+    std::vector<jobject> parts = fakejni::elements(result);
+    EXPECT_EQ("[Ljava/lang/Object;", fakejni::className(result));
+    if (parts.size() != 2) return list;
+    list.present = true;
+    list.values = fakejni::ints(parts[0]);
+    list.names = fakejni::texts(parts[1]);
+    EXPECT_EQ(list.values.size(), list.names.size());
+    return list;
+}
+
+bool endsWithNoCase(const std::wstring& text, const std::wstring& tail) {
+    return text.size() >= tail.size() && _wcsicmp(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
+}
+
+// The path below the drive (Wine names files "\??\Z:\tmp\...").
+std::wstring withoutDrive(const std::wstring& path) { return path.substr(2); }
+
+// The kernel name of a handle as Wine itself reports it.
+std::wstring objectNameOf(HANDLE handle) {
+    using QueryObject = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+    static QueryObject query = reinterpret_cast<QueryObject>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    std::vector<BYTE> buffer(8192);
+    ULONG needed = 0;
+    if (query(handle, 1, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) < 0)
+        return L"";
+    const UNICODE_STRING* name = reinterpret_cast<const UNICODE_STRING*>(buffer.data());
+    return std::wstring(name->Buffer, name->Length / sizeof(wchar_t));
+}
+
+class HandleNatives : public ::testing::Test {
+protected:
+    void SetUp() override { nativetest::resetJni(); }
+    void TearDown() override { EXPECT_EQ(nullptr, fakejni::pendingException()); }
+};
+
+TEST_F(HandleNatives, AnOpenFileAndAnOpenDirectoryAreListedUnderTheirObjectNames) {
+    nativetest::ScratchFolder folder;
+    std::wstring path = folder.file(L"held.txt");
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    HANDLE directory = CreateFileW(folder.path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, directory);
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, L"tvrtest_handle_event");
+
+    HandleList list = listHandles();
+    ASSERT_TRUE(list.present);
+    EXPECT_EQ(objectNameOf(file), list.nameOf(file));
+    EXPECT_TRUE(endsWithNoCase(list.nameOf(file), withoutDrive(path))) << list.nameOf(file).c_str();
+    EXPECT_EQ(objectNameOf(directory), list.nameOf(directory));
+    EXPECT_TRUE(endsWithNoCase(list.nameOf(directory), withoutDrive(folder.path())));
+    EXPECT_EQ(L"", list.nameOf(event));  // not a file
+
+    // Closed by value: the file opened without sharing can be deleted now.
+    EXPECT_TRUE(callExport(kHandle, "close0", {static_cast<jint>(reinterpret_cast<INT_PTR>(file))}).asBoolean());
+    EXPECT_TRUE(DeleteFileW(path.c_str()));
+    EXPECT_FALSE(callExport(kHandle, "close0", {static_cast<jint>(reinterpret_cast<INT_PTR>(file))}).asBoolean());
+    EXPECT_EQ(L"", listHandles().nameOf(file));
+    CloseHandle(directory);
+    CloseHandle(event);
+}
+
+// Read-write access (0x0012019F) is also that of pipes, whose name query
+// can block for ever: such handles are left out without being asked.
+TEST_F(HandleNatives, AFileOpenForReadingAndWritingIsLeftOut) {
+    nativetest::ScratchFolder folder;
+    HANDLE file = CreateFileW(folder.file(L"rw.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    HandleList list = listHandles();
+    ASSERT_TRUE(list.present);
+    EXPECT_EQ(L"", list.nameOf(file));
+    CloseHandle(file);
+}
+
+TEST_F(HandleNatives, CloseRefusesValuesThatAreNotOpenAndThePseudoHandles) {
+    EXPECT_FALSE(callExport(kHandle, "close0", {0x7FFFFFF0}).asBoolean());
+    EXPECT_FALSE(callExport(kHandle, "close0", {0}).asBoolean());
+    EXPECT_FALSE(callExport(kHandle, "close0", {-1}).asBoolean());  // the current process
+    EXPECT_FALSE(callExport(kHandle, "close0", {-2}).asBoolean());  // the current thread
+    EXPECT_NE(0u, WaitForSingleObject(GetCurrentProcess(), 0));
+}
+
+TEST_F(HandleNatives, TheDriveLinkLeadsToAKernelDevicePath) {
+    std::wstring target = callExport(kHandle, "getDeviceName0", {fakejni::newString(L"\\??\\C:")}).asText();
+    EXPECT_EQ(0u, target.find(L"\\Device\\")) << target.c_str();
+}
+
+TEST_F(HandleNatives, ANameThatIsNotALinkAndNullGiveNull) {
+    EXPECT_TRUE(fakejni::isNull(
+        callExport(kHandle, "getDeviceName0", {fakejni::newString(L"\\??\\tvr-no-such-link")}).asObject()));
+    EXPECT_TRUE(fakejni::isNull(
+        callExport(kHandle, "getDeviceName0", {fakejni::newString(L"\\Device")}).asObject()));  // a directory
+    EXPECT_TRUE(fakejni::isNull(callExport(kHandle, "getDeviceName0", {nullptr}).asObject()));
+}
+
+// More than 16384 handles: values pass 0xFFFF, where a 16-bit table would
+// wrap them onto other handles.
+TEST_F(HandleNatives, ValuesBeyondSixteenBitsAreListedAndClosedExactly) {
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::vector<HANDLE> copies;
+    for (int i = 0; i < 17000; ++i) {
+        HANDLE copy = nullptr;
+        if (!DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &copy, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS))
+            break;
+        copies.push_back(copy);
+    }
+    ASSERT_EQ(17000u, copies.size());
+    nativetest::ScratchFolder folder;
+    std::wstring path = folder.file(L"high.txt");
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    ASSERT_GT(reinterpret_cast<UINT_PTR>(file), 0xFFFFu);
+    // A file below the wrap whose low 16 bits another listed value shares.
+    HANDLE low = reinterpret_cast<HANDLE>(reinterpret_cast<UINT_PTR>(file) & 0xFFFF);
+
+    HandleList list = listHandles();
+    ASSERT_TRUE(list.present);
+    EXPECT_TRUE(endsWithNoCase(list.nameOf(file), withoutDrive(path)));
+    // Every value listed names the file object it was listed with.
+    for (size_t i = 0; i < list.values.size(); ++i)
+        EXPECT_EQ(objectNameOf(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(list.values[i]))), list.names[i])
+            << list.values[i];
+    EXPECT_EQ(L"", list.nameOf(low));  // that value is one of the event copies
+
+    EXPECT_TRUE(callExport(kHandle, "close0", {static_cast<jint>(reinterpret_cast<INT_PTR>(file))}).asBoolean());
+    EXPECT_TRUE(DeleteFileW(path.c_str()));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(low, 0));  // the event copy there is still open
+    for (HANDLE copy : copies) CloseHandle(copy);
+    CloseHandle(event);
+}
+
+// ---- the table query, through the binding -------------------------------------------
+
+std::vector<ULONG> g_queriedSizes;
+ULONG g_tableFitsFrom = 0;
+NTSTATUS g_tableFailure = 0;
+NTSTATUS NTAPI tableDouble(ULONG infoClass, PVOID buffer, ULONG bytes, PULONG returned) {
+    g_queriedSizes.push_back(bytes);
+    if (infoClass != 64) return static_cast<NTSTATUS>(0xC0000003);  // only the extended table is asked for
+    if (g_tableFailure) return g_tableFailure;
+    if (bytes < g_tableFitsFrom) return static_cast<NTSTATUS>(0xC0000004);
+    memset(buffer, 0, 16);  // no handles at all
+    if (returned) *returned = 16;
+    return 0;
+}
+
+class HandleTableQuery : public HandleNatives {
+protected:
+    void SetUp() override {
+        HandleNatives::SetUp();
+        g_handleFunctions.querySystemInformation = tableDouble;
+        g_queriedSizes.clear();
+        g_tableFailure = 0;
+        g_tableFitsFrom = 0;
+    }
+    void TearDown() override {
+        g_handleFunctions.querySystemInformation = nullptr;  // bound again on the next use
+        HandleNatives::TearDown();
+    }
+};
+
+TEST_F(HandleTableQuery, WithoutOpenFilesTheResultHoldsTwoEmptyArrays) {
+    jobject result = nativetest::callLinked(kHandle, "list0", {}).asObject();
+    ASSERT_FALSE(fakejni::isNull(result));
+    std::vector<jobject> parts = fakejni::elements(result);
+    ASSERT_EQ(2u, parts.size());
+    EXPECT_EQ("[I", fakejni::className(parts[0]));
+    EXPECT_EQ("[Ljava/lang/String;", fakejni::className(parts[1]));
+    EXPECT_TRUE(fakejni::ints(parts[0]).empty());
+    EXPECT_TRUE(fakejni::texts(parts[1]).empty());
+}
+
+TEST_F(HandleTableQuery, TheBufferDoublesFromSixtyFourKibWhileTheTableDoesNotFit) {
+    g_tableFitsFrom = 262144;
+    EXPECT_FALSE(fakejni::isNull(nativetest::callLinked(kHandle, "list0", {}).asObject()));
+    EXPECT_EQ((std::vector<ULONG>{65536, 131072, 262144}), g_queriedSizes);
+}
+
+TEST_F(HandleTableQuery, AnotherFailureGivesNull) {
+    g_tableFailure = static_cast<NTSTATUS>(0xC0000022);
+    EXPECT_TRUE(fakejni::isNull(nativetest::callLinked(kHandle, "list0", {}).asObject()));
+    EXPECT_EQ(1u, g_queriedSizes.size());
+}
+
+}  // namespace
