@@ -34,6 +34,9 @@ echo
 echo "== what the JVM received (jre/bin/server/jvm.record)"
 echo "-- VM options:"
 sed -n 's/^option\t//p' "$demo"/jre/bin/server/jvm.record
+echo "-- the natives of .tavra/tvrinst.dll registered before main:"
+printf '   %s rows in %s classes\n' "$(grep -c -P '^RegisterNatives row\t.*-> bound' "$demo"/jre/bin/server/jvm.record || true)" \
+    "$(grep -c -P '^RegisterNatives\t.*-> 0' "$demo"/jre/bin/server/jvm.record || true)"
 echo "-- the launcher class and main's arguments:"
 grep -P '^CallStaticVoidMethod\t.*\.main\(' "$demo"/jre/bin/server/jvm.record | cut -f3-
 echo
