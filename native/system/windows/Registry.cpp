@@ -26,6 +26,7 @@ namespace {
 
 // Values are read and written through one buffer of this size.
 const DWORD kValueBytes = 100000;
+const DWORD kSmallValueBytes = 1024;
 const DWORD kEnumNameChars = 4096;
 const DWORD kDeleteNameChars = 1024;
 
@@ -278,10 +279,16 @@ JNIEXPORT jobject JNICALL Java_com_tavra_runtime_installer_platform_win32_Regist
     UniqueKey key = openKey(env, root, path, view, OpenMode::Read);
     if (!key) return nullptr;
     JavaWide name(env, valueName);
+    // Most values fit a small buffer on the stack; only a larger one is read
+    // again into the value buffer, whose size still sets the limit.
+    BYTE small[kSmallValueBytes];
+    DWORD type = 0, size = kSmallValueBytes;
+    LSTATUS status = RegQueryValueExW(key.get(), name.get(), nullptr, &type, small, &size);
+    if (status == ERROR_SUCCESS) return javaValueOf(env, type, small, size);
+    if (status != ERROR_MORE_DATA || size > kValueBytes) return nullptr;
     HeapArray<BYTE> buffer(kValueBytes);
-    DWORD type = 0, size = kValueBytes;
+    size = kValueBytes;
     if (RegQueryValueExW(key.get(), name.get(), nullptr, &type, buffer.get(), &size) != ERROR_SUCCESS) return nullptr;
-    if (size > kValueBytes) return nullptr;
     return javaValueOf(env, type, buffer.get(), size);
 }
 
