@@ -87,3 +87,16 @@ std::vector<std::wstring> optionFileLines(const std::string& bytes) {
     if (length > 0) lines.push_back(shown);
     return lines;
 }
+
+std::vector<std::wstring> joinIncludeTokens(const std::vector<std::wstring>& tokens) {
+    std::vector<std::wstring> lines;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        if (tokens[i] == L"-include-options" && i + 1 < tokens.size()) {
+            lines.push_back(tokens[i] + L" " + tokens[i + 1]);
+            ++i;
+        } else {
+            lines.push_back(tokens[i]);
+        }
+    }
+    return lines;
+}
