@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "launcher/launch/OptionLines.h"
 #include "launcher/launch/VmOptionAssembly.h"
 
 namespace {
