@@ -1,5 +1,5 @@
 // servicelauncher: starts a Java application from the configuration block
 // appended to this executable, and runs it as a Windows service.
-#include "launcher/config/windows/Startup.h"
+#include "launcher/windows/Startup.h"
 
 int wmain() { return launcherEntry(); }

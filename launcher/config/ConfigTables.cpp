@@ -39,6 +39,12 @@ const std::string* findConfig(int32_t id) {
     return it == g_config.end() ? nullptr : &it->second;
 }
 
+// Both forms cut a value that does not fit and say so in the log.
+void logWhenCut(int32_t id, int size, size_t length) {
+    if (length >= static_cast<size_t>(size))
+        logLine(L"ERROR: config string %d truncated (%d %d)", static_cast<int>(id), size, static_cast<int>(length));
+}
+
 }  // namespace
 
 void storeConfigurationTables(const BlockData& block, const char* localeName) {
@@ -59,9 +65,7 @@ void applyConfigurationBlock(const BlockData& block, const char* localeName) {
 int configString(int32_t id, char* buffer, int size) {
     const std::string* value = findConfig(id);
     if (!value) return copyCut("", 0, buffer, size);
-    if (value->size() >= static_cast<size_t>(size))
-        logLine(L"ERROR: config string %d truncated (%d %d)", static_cast<int>(id), size,
-                static_cast<int>(value->size()));
+    logWhenCut(id, size, value->size());
     return copyCut(value->c_str(), value->size(), buffer, size);
 }
 
@@ -71,6 +75,7 @@ int configWideString(int32_t id, wchar_t* buffer, int size) {
     std::wstring wide;
     wide.reserve(value->size());
     for (unsigned char c : *value) wide.push_back(static_cast<wchar_t>(c));
+    logWhenCut(id, size, wide.size());
     return copyCut(wide.c_str(), wide.size(), buffer, size);
 }
 

@@ -24,6 +24,13 @@ OptionLine classifyOptionLine(const std::wstring& line);
 // spaces removed, leading spaces skipped (only spaces, tabs stay).  Returns
 // false for an empty line or a comment ("#" first).
 bool cleanOptionFileLine(std::string& line);
+bool cleanOptionFileLine(std::wstring& line);
+
+// The lines of an options file from its bytes, as text mode reads them in
+// pieces of at most 29999 units (CR LF as LF, line ends kept).  A UTF-16
+// file (its mark first) is read as UTF-16; a UTF-8 mark is dropped; other
+// bytes become the code units of the same value.
+std::vector<std::wstring> optionFileLines(const std::string& bytes);
 
 // Tokens of a configured option string as option lines: "-include-options"
 // is joined with the token after it (through one space); every other token

@@ -15,12 +15,6 @@ enum class PathList { ClassPath, ModulePath };
 // itself, directly or through others, is not read again.
 std::vector<std::wstring> g_reading;
 
-std::wstring widenBytes(const std::string& bytes) {
-    std::wstring wide;
-    for (unsigned char c : bytes) wide.push_back(static_cast<wchar_t>(c));
-    return wide;
-}
-
 void includeOptionsFile(const std::wstring& rest, const std::wstring* referenceFile, OptionSink& sink,
                         OptionWorld& world) {
     std::wstring expanded = world.expandWide(rest, false);
@@ -30,7 +24,7 @@ void includeOptionsFile(const std::wstring& rest, const std::wstring* referenceF
 
     bool cycle = false;
     for (const std::wstring& open : g_reading) cycle = cycle || open == identity;
-    std::vector<std::string> lines;
+    std::string bytes;
     bool opened = false;
     if (cycle)
         logLine(L"not including %s again: it is being read", resolved.c_str());
@@ -38,9 +32,9 @@ void includeOptionsFile(const std::wstring& rest, const std::wstring* referenceF
         logLine(L"not including %s: options files nest deeper than %d", resolved.c_str(),
                 static_cast<int>(kMaxIncludeDepth));
     else
-        opened = world.readOptionsFile(resolved, lines);
-    logLine(L"adding vmoptions from (%p) <%s> (%s)", opened ? &lines : nullptr, resolved.c_str(), expanded.c_str());
-    if (opened) processOptionsFileLines(lines, &resolved, sink, world);
+        opened = world.readOptionsFile(resolved, bytes);
+    logLine(L"adding vmoptions from (%p) <%s> (%s)", opened ? &bytes : nullptr, resolved.c_str(), expanded.c_str());
+    if (opened) processOptionsFile(bytes, resolved, &resolved, sink, world);
     logLine(L"adding vmoptions 2");
     logLine(L"adding vmoptions 3");
 }
@@ -185,8 +179,13 @@ bool buildClassPath(const LaunchFacts& facts, const OptionSink& sink, std::strin
     classPath = "-Djava.class.path=";
     std::string& archives = (!modulePath.empty() || moduleMode) ? modulePath : classPath;
     if (sink.classPathPrefix) classPath += *sink.classPathPrefix + ";";
-    addArchivesOf(facts.extractionDirectory, archives, world);
-    addArchivesOf(facts.extractionDirectory + "\\user", classPath, world);
+    // Without an extraction directory there is nothing of it to scan: its
+    // "user" subdirectory would otherwise become "\\user" of the current
+    // drive, which any local user can create.
+    if (!facts.extractionDirectory.empty()) {
+        addArchivesOf(facts.extractionDirectory, archives, world);
+        addArchivesOf(facts.extractionDirectory + "\\user", classPath, world);
+    }
     if (facts.tavraFlavour) archives += runtimeArchive(world);
     if (sink.classPathReplacement) {
         classPath += *sink.classPathReplacement;
@@ -216,15 +215,14 @@ void processOptionLine(const std::wstring& line, const std::wstring* referenceFi
     }
 }
 
-void processOptionsFileLines(const std::vector<std::string>& lines, const std::wstring* referenceFile,
-                             OptionSink& sink, OptionWorld& world) {
-    if (referenceFile) g_reading.push_back(world.fileIdentity(*referenceFile));
-    for (std::string line : lines) {
+void processOptionsFile(const std::string& bytes, const std::wstring& path, const std::wstring* referenceFile,
+                        OptionSink& sink, OptionWorld& world) {
+    g_reading.push_back(world.fileIdentity(path));
+    for (std::wstring line : optionFileLines(bytes)) {
         if (!cleanOptionFileLine(line)) continue;
-        // Bytes become the code units of the same value (ISO 8859-1 style).
-        processOptionLine(world.expandWide(widenBytes(line), true), referenceFile, sink, world);
+        processOptionLine(world.expandWide(line, true), referenceFile, sink, world);
     }
-    if (referenceFile) g_reading.pop_back();
+    g_reading.pop_back();
 }
 
 bool assembleOptionList(const ArgumentVector& arguments, const LaunchFacts& facts, OptionWorld& world,
@@ -242,10 +240,13 @@ bool assembleOptionList(const ArgumentVector& arguments, const LaunchFacts& fact
         processOptionLine(line, nullptr, sink, world);
 
     if (world.configNumber(kDefaultOptionsFileKey) != 0) {
-        std::vector<std::string> lines;
-        bool found = world.readDefaultOptionsFile(lines);
-        logLine(L"default vmoptions file: %p", found ? &lines : nullptr);
-        if (found) processOptionsFileLines(lines, nullptr, sink, world);
+        std::string bytes;
+        std::wstring path;
+        bool found = world.readDefaultOptionsFile(bytes, path);
+        logLine(L"default vmoptions file: %p", found ? &bytes : nullptr);
+        // Its includes resolve against the executable's directory, but the
+        // file itself is being read like any other.
+        if (found) processOptionsFile(bytes, path, nullptr, sink, world);
     }
 
     bool moduleMode = world.configNumber(kModuleModeKey) != 0;

@@ -53,14 +53,15 @@ public:
     // either (its value is empty and `undefined` false).
     virtual bool environmentVariable(const std::string& name, std::string& value, bool& undefined) = 0;
 
-    // Options files.  Lines are the raw pieces read in text mode (at most
-    // 29999 bytes each, line end included).
-    virtual bool readDefaultOptionsFile(std::vector<std::string>& lines) = 0;
+    // Options files, as their bytes.  The default file also gives the path
+    // it was read from.
+    virtual bool readDefaultOptionsFile(std::string& bytes, std::wstring& path) = 0;
     // The include path made absolute: against the reference file's
     // directory, or the executable's long directory without one.
     virtual std::wstring resolveInclude(const std::wstring& path, const std::wstring* referenceFile) = 0;
-    virtual bool readOptionsFile(const std::wstring& path, std::vector<std::string>& lines) = 0;
-    // A name that is the same for the same file (full, lower-cased path).
+    virtual bool readOptionsFile(const std::wstring& path, std::string& bytes) = 0;
+    // A name that is the same for the same file, however its path is
+    // written (its identity on the volume, or its full lower-cased path).
     virtual std::wstring fileIdentity(const std::wstring& path) = 0;
 
     // Shows the message and ends the process; a test world records it and
@@ -81,9 +82,11 @@ struct OptionSink {
 // against the executable's directory).
 void processOptionLine(const std::wstring& line, const std::wstring* referenceFile, OptionSink& sink,
                        OptionWorld& world);
-// Every line of an options file, in order; `referenceFile` is its path.
-void processOptionsFileLines(const std::vector<std::string>& lines, const std::wstring* referenceFile,
-                             OptionSink& sink, OptionWorld& world);
+// Every line of the options file read from `path`, in order; its includes
+// resolve against `referenceFile` (null: the executable's directory).  A
+// file is not included again while it is being read.
+void processOptionsFile(const std::string& bytes, const std::wstring& path, const std::wstring* referenceFile,
+                        OptionSink& sink, OptionWorld& world);
 
 // The whole ordered list.  False when a required entry was missing (the
 // world's fatal was called).

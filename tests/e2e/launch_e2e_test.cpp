@@ -3,6 +3,8 @@
 // and every way the launch can fail.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/runtime/FakeRuntime.h"
 
@@ -292,4 +294,24 @@ TEST_F(Launch, WithoutAConsoleTheVersionProbeLeavesNoTemporaryFile) {
     ASSERT_EQ(r.exitCode, 0u) << r.err;
     EXPECT_EQ(fake_runtime::javaRuns(dir.file(L"jre\\bin")).size(), 1u);
     EXPECT_TRUE(dir.list(L"tmp\\lrx*").empty());
+}
+
+// Each argument string of main's array is let go once the array holds it:
+// with thousands of arguments the JVM's few guaranteed local references
+// would otherwise run out.
+TEST_F(Launch, ArgumentStringsAreReleasedOnceStored) {
+    std::wstring arguments = L"/run-redirect";
+    for (int i = 0; i < 40; ++i) arguments += L" arg" + std::to_wstring(i);
+    ChildResult r = run(arguments);
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    std::vector<std::string> lines = record();
+    for (int i = 0; i < 40; ++i) {
+        std::string text = "\"arg" + std::to_string(i) + "\"";
+        auto stored = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l.rfind("SetObjectArrayElement\t", 0) == 0 && l.size() > text.size() &&
+                   l.compare(l.size() - text.size(), text.size(), text) == 0;
+        });
+        ASSERT_NE(stored, lines.end()) << text;
+        EXPECT_NE(std::find(stored, lines.end(), "DeleteLocalRef\t" + text), lines.end()) << text;
+    }
 }

@@ -268,3 +268,16 @@ TEST(ConfigAccessors, FlavourIsTheFirstCharacterOfKey2001) {
     readLauncherFlavour();
     EXPECT_FALSE(isTavraFlavour());
 }
+
+TEST(ConfigAccessors, WideValuesOf6000CharactersAreCutAndLoggedToo) {
+    BlockData b;
+    b.config = {{1, std::string(5999, 'a')}, {3, std::string(7000, 'c')}};
+    applyConfigurationBlock(b, "en");
+    clearHostLog();
+    wchar_t buffer[kBufferChars];
+    EXPECT_EQ(configWideString(1, buffer, kBufferChars), 5999);
+    EXPECT_FALSE(hostLogContains(L"truncated"));
+    EXPECT_EQ(configWideString(3, buffer, kBufferChars), 5999);
+    EXPECT_EQ(std::wstring(buffer), std::wstring(5999, L'c'));
+    EXPECT_TRUE(hostLogContains(L"ERROR: config string 3 truncated (6000 7000)"));
+}

@@ -65,8 +65,9 @@ public:
         value = environment[name];
         return true;
     }
-    bool readDefaultOptionsFile(std::vector<std::string>& lines) override {
-        lines = defaultFile;
+    bool readDefaultOptionsFile(std::string& bytes, std::wstring& path) override {
+        bytes = joined(defaultFile);
+        path = L"C:\\app\\bin\\orvane.vmoptions";
         return hasDefaultFile;
     }
     std::wstring resolveInclude(const std::wstring& path, const std::wstring* reference) override {
@@ -74,10 +75,15 @@ public:
         std::wstring base = reference ? reference->substr(0, reference->rfind(L'\\') + 1) : wideAscii(kExeDir);
         return base + path;
     }
-    bool readOptionsFile(const std::wstring& path, std::vector<std::string>& lines) override {
+    bool readOptionsFile(const std::wstring& path, std::string& bytes) override {
         if (!files.count(path)) return false;
-        lines = files[path];
+        bytes = joined(files[path]);
         return true;
+    }
+    static std::string joined(const std::vector<std::string>& lines) {
+        std::string bytes;
+        for (const std::string& line : lines) bytes += line;
+        return bytes;
     }
     std::wstring fileIdentity(const std::wstring& path) override { return path; }
     void fatal(int messageId, const std::string& argument) override { fatals.push_back({messageId, argument}); }
@@ -335,4 +341,46 @@ TEST_F(Assembly, ConfiguredIncludeResolvesAgainstTheExecutable) {
     world.config[123] = "-include-options extra.vmoptions";
     world.files[L"C:\\app\\bin\\extra.vmoptions"] = {"-Dextra\n"};
     EXPECT_EQ(configured()[0], "-Dextra");
+}
+
+// Without an extraction directory nothing of one is scanned: "%s\user" of
+// an empty name would be "\user" of the current drive, which any local
+// user can create.
+TEST_F(Assembly, NoExtractionDirectoryMeansNoUserArchives) {
+    facts.extractionDirectory.clear();
+    world.directories["\\user"] = {"planted.jar"};
+    world.directories[""] = {"planted.zip"};
+    std::string cp = classPath(assemble());
+    EXPECT_EQ(cp.find("planted"), std::string::npos) << cp;
+    EXPECT_EQ(cp.find("user"), std::string::npos) << cp;
+    EXPECT_EQ(cp.rfind("C:\\app\\.tavra\\tvrruntime.jar;", 0), 0u) << cp;
+}
+
+// Each options file is read once in a cycle, the default file included.
+TEST_F(Assembly, IncludeCyclesThroughTheDefaultFileReadEachFileOnce) {
+    world.hasDefaultFile = true;
+    world.defaultFile = {"-Dp\n", "-include-options orvane.vmoptions\n", "-include-options q.vmoptions\n", "-Dp.end\n"};
+    world.files[L"C:\\app\\bin\\q.vmoptions"] = {"-Dq\n", "-include-options orvane.vmoptions\n", "-Dq.end\n"};
+    world.files[L"C:\\app\\bin\\orvane.vmoptions"] = world.defaultFile;
+    std::vector<std::string> c = configured();
+    EXPECT_EQ(std::vector<std::string>(c.begin() + 3, c.begin() + 7),
+              (std::vector<std::string>{"-Dp", "-Dq", "-Dq.end", "-Dp.end"}));
+    EXPECT_EQ(c[7].rfind("-Djava.class.path=", 0), 0u);
+}
+
+TEST_F(Assembly, ByteOrderMarksAreNotPartOfTheFirstOption) {
+    world.hasDefaultFile = true;
+    world.defaultFile = {"\xEF\xBB\xBF-Xmx1g\n", "-Dsecond\n"};
+    std::vector<std::string> c = configured();
+    EXPECT_EQ(c[3], "-Xmx1g");
+    EXPECT_EQ(c[4], "-Dsecond");
+
+    std::string utf16 = "\xFF\xFE";
+    for (char ch : std::string("-Xmx2g\r\n-Dname=\xE9\n")) utf16 += {ch, '\0'};
+    utf16 += {'\x14', '\x20', '\n', '\0'};  // U+2014, not representable: "?" here
+    world.defaultFile = {utf16};
+    c = configured();
+    EXPECT_EQ(c[3], "-Xmx2g");
+    EXPECT_EQ(c[4], "-Dname=?");  // the fake narrows to ASCII
+    EXPECT_EQ(c[5], "?");
 }

@@ -113,6 +113,7 @@ protected:
     bool check(const char* minimum = "1.8", const char* maximum = "1.8", bool skip = false, bool useCache = true) {
         std::string given = ascii(bin + L"\\java.exe");
         std::strcpy(javaExe, given.c_str());
+        forgetProbeResults();  // each check plays a launch of its own
         return checkJavaExe(javaExe, version, kVersionChars, parseVersion(minimum), parseVersion(maximum), skip,
                             useCache);
     }
@@ -282,4 +283,36 @@ TEST_F(JvmProbe, GuiLaunchersNeedJavaw) {
     EXPECT_STREQ(javaExe, lowerAscii(ascii(bin + L"\\javaw.exe")).c_str());
     // The probe itself ran java.exe.
     EXPECT_NE(lowerAscii(javaRuns(bin)[0]).find("java.exe"), std::string::npos);
+}
+
+// The fallback pass of a search checks the same runtime again: within one
+// launch a hanging java.exe is waited for once, and its time-out reused.
+TEST_F(JvmProbe, AHangingRuntimeIsProbedOncePerLaunch) {
+    JavaBehaviour hanging = javaVersion("1.8.0_301");
+    hanging.hangMillis = 30000;
+    installJava(home, hanging);
+    forgetProbeResults();
+    std::string given = ascii(bin + L"\\java.exe");
+    DWORD start = GetTickCount();
+    for (bool useCache : {true, false, true}) {
+        std::strcpy(javaExe, given.c_str());
+        EXPECT_FALSE(checkJavaExe(javaExe, version, kVersionChars, parseVersion("1.8"), parseVersion("1.8"), false,
+                                  useCache));
+    }
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_EQ(runs(), 1u);
+    EXPECT_GE(elapsed, 1400u);
+    EXPECT_LT(elapsed, 2 * 1400u);
+
+    // A version is reused the same way; a replaced executable is a new one.
+    setJavaBehaviour(bin, javaVersion("1.8.0_301"));
+    touch(bin + L"\\java.exe", 60);
+    for (int pass = 0; pass < 2; ++pass) {
+        std::strcpy(javaExe, given.c_str());
+        version[0] = 0;
+        EXPECT_TRUE(checkJavaExe(javaExe, version, kVersionChars, parseVersion("1.8"), parseVersion("1.8"), false,
+                                 false));
+        EXPECT_STREQ(version, "1.8.0_301");
+    }
+    EXPECT_EQ(runs(), 2u);
 }

@@ -9,6 +9,7 @@
 
 #include "launcher/config/ConfigTables.h"
 #include "launcher/jvmsearch/JavaText.h"
+#include "launcher/jvmsearch/windows/JavaProbe.h"
 #include "launcher/jvmsearch/windows/JavaRegistry.h"
 #include "tests/support/runtime/FakeRuntime.h"
 
@@ -86,10 +87,13 @@ protected:
     }
     std::string javaExeOf(const std::wstring& home) { return lowerAscii(ascii(home + L"\\bin\\java.exe")); }
 
+    // Each lookup plays a launch of its own, which probes afresh.
     bool registryLookup(const char* minimum = "1.8", const char* maximum = "1.8") {
+        forgetProbeResults();
         return lookupRegistryJvm(parseVersion(minimum), parseVersion(maximum), {javaExe, version});
     }
     bool previousInstallation(HKEY root) {
+        forgetProbeResults();
         return lookupPreviousInstallation(root, parseVersion("1.8"), parseVersion("1.8"), {javaExe, version});
     }
 

@@ -37,9 +37,9 @@ protected:
 
     OptionSink read(const std::wstring& path) {
         OptionSink sink;
-        std::vector<std::string> lines;
-        EXPECT_TRUE(windowsOptionWorld().readOptionsFile(path, lines));
-        processOptionsFileLines(lines, &path, sink, windowsOptionWorld());
+        std::string bytes;
+        EXPECT_TRUE(windowsOptionWorld().readOptionsFile(path, bytes));
+        processOptionsFile(bytes, path, &path, sink, windowsOptionWorld());
         return sink;
     }
 
@@ -97,4 +97,24 @@ TEST_F(OptionsFiles, ConfiguredIncludeResolvesAgainstTheExecutable) {
     processOptionLine(L"-include-options lrx_beside.vmoptions", nullptr, sink, windowsOptionWorld());
     DeleteFileW(beside.c_str());
     EXPECT_EQ(sink.options, (std::vector<std::string>{"-Dbeside"}));
+}
+
+// The guard knows a file being read however the include writes its path:
+// another case, a detour through "..", or its full path.
+TEST_F(OptionsFiles, ACycleThroughOtherSpellingsReadsEachFileOnce) {
+    write(L"opts\\q.vmoptions", "-Dq\n-include-options ..\\P.VMOPTIONS\n-include-options " +
+                                    std::string(dir.begin(), dir.end()) + "\\p.vmoptions\n-Dq.end\n");
+    OptionSink sink = read(write(L"p.vmoptions", "-Dp\n-include-options opts\\..\\p.vmoptions\n"
+                                                 "-include-options opts\\q.vmoptions\n-Dp.end\n"));
+    EXPECT_EQ(sink.options, (std::vector<std::string>{"-Dp", "-Dq", "-Dq.end", "-Dp.end"}));
+}
+
+TEST_F(OptionsFiles, ByteOrderMarksAndUtf16Files) {
+    OptionSink sink = read(write(L"u8.vmoptions", "\xEF\xBB\xBF-Xmx1g\r\n-Dsecond\r\n"));
+    EXPECT_EQ(sink.options, (std::vector<std::string>{"-Xmx1g", "-Dsecond"}));
+
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("  -Xmx2g\r\n# note\r\n-Dname=a b\r\n")) utf16 += {c, '\0'};
+    sink = read(write(L"u16.vmoptions", utf16));
+    EXPECT_EQ(sink.options, (std::vector<std::string>{"-Xmx2g", "-Dname=a b"}));
 }

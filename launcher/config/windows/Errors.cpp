@@ -8,7 +8,9 @@
 #include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/MessageFormat.h"
+#include "launcher/config/Log.h"
 #include "launcher/config/windows/Console.h"
+#include "launcher/config/windows/Display.h"
 #include "launcher/config/windows/LogFile.h"
 #include "launcher/config/windows/TempDir.h"
 
@@ -23,7 +25,10 @@ void showError(const wchar_t* text) {
         formatWide(shown, kBufferChars, L"%s", text);
     }
 
-    if (messageBoxFlag()) {
+    bool box = messageBoxFlag() && messageBoxReachable(processDisplayFacts());
+    // A box in a process nobody can see would wait forever.
+    if (messageBoxFlag() && !box) logError(L"%s", text);
+    if (box) {
         wchar_t caption[kBufferChars];
         messageOrConfigText(kCaptionMessage, caption);
         MessageBoxW(nullptr, shown, caption, MB_ICONERROR | MB_OK);

@@ -26,11 +26,12 @@ enum ExtractResult { kExtracted = 0, kReadFailed = 1, kWriteFailed = 2 };
 
 uint32_t g_endPosition = 0;
 
-// "<temp>\lrxNNNN.tmp"; GetTempFileNameA also creates that empty file,
-// which stays and keeps the name unique.
-std::string uniqueBaseName(const char* tempDir) {
+// "<temp>\lrxNNNN.tmp"; GetTempFileNameA also creates that empty file
+// (`reserved`), which holds the name until the directory beside it exists.
+std::string uniqueBaseName(const char* tempDir, bool& reserved) {
     char file[MAX_PATH + 16];
-    if (GetTempFileNameA(tempDir, "lrx", 0, file)) return file;
+    reserved = GetTempFileNameA(tempDir, "lrx", 0, file) != 0;
+    if (reserved) return file;
     logLine(L"GetTempFileName failed (last error %d)", static_cast<int>(GetLastError()));
     std::string base = tempDir;
     if (base.empty() || (base.back() != '\\' && base.back() != '/')) base += '\\';
@@ -120,15 +121,22 @@ void createExtractionDirectory() {
         char tempDir[kBufferChars];
         findTempDirNarrow(tempDir);
         logLine(L"tempPath is %S", tempDir);
-        std::string file = uniqueBaseName(tempDir);
+        bool reserved = false;
+        std::string file = uniqueBaseName(tempDir, reserved);
         logLine(L"tempFile is %S", file.c_str());
         std::string dir = file + "_dir" + std::to_string(static_cast<long long>(time(nullptr)));
         logLine(L"Temp dir3: %S", dir.c_str());
-        if (dir.size() < kBufferChars && CreateDirectoryA(dir.c_str(), nullptr)) {
+        bool created = dir.size() < kBufferChars && CreateDirectoryA(dir.c_str(), nullptr);
+        DWORD error = GetLastError();
+        // The directory's own name is unique from now on; the empty
+        // reservation file would otherwise stay behind after every run
+        // (and GetTempFileNameA fails once 65535 of them exist).
+        if (reserved) DeleteFileA(file.c_str());
+        if (created) {
             setExtractionDirectory(dir.c_str());
             return;
         }
-        logLine(L"Could not create dir (%d)", static_cast<int>(GetLastError()));
+        logLine(L"Could not create dir (%d)", static_cast<int>(error));
     }
     setExtractionDirectory("");
     fatalMessage(kInternalErrorMessage, "7");

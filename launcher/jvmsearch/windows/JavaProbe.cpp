@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
+#include <utility>
 
 #include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
@@ -179,6 +181,31 @@ bool probeVersion(const char* javaExe, uint64_t lastWrite, char* version, int ve
     return found;
 }
 
+// What probes of this launch gave, by executable and last-write time: a
+// version, or none for a failure or a time-out.  A second pass of the
+// search over the same runtime asks here instead of waiting for a hanging
+// java.exe once more.
+struct ProbeResult {
+    bool found = false;
+    std::string version;
+};
+std::map<std::pair<std::string, uint64_t>, ProbeResult> g_probed;
+
+bool probeOnce(const char* javaExe, uint64_t lastWrite, char* version, int versionSize) {
+    auto key = std::make_pair(std::string(javaExe), lastWrite);
+    auto known = g_probed.find(key);
+    if (known == g_probed.end()) {
+        bool found = probeVersion(javaExe, lastWrite, version, versionSize);
+        g_probed[key] = ProbeResult{found, found ? version : ""};
+        return found;
+    }
+    logLine(L"probed before: %S (%d)", javaExe, known->second.found ? 1 : 0);
+    const ProbeResult& result = known->second;
+    if (!result.found || result.version.size() >= static_cast<size_t>(versionSize)) return false;
+    std::memcpy(version, result.version.c_str(), result.version.size() + 1);
+    return true;
+}
+
 // With key 107 = 1 the application runs with javaw.exe, which must exist.
 bool switchToJavaw(char* javaExe) {
     std::string javaw = javawNameOf(javaExe);
@@ -253,7 +280,7 @@ bool checkJavaExe(char* javaExe, char* version, int versionSize, const VersionVe
         logLine(L"got version from registry %S", version);
     } else {
         version[0] = 0;
-        if (!probeVersion(javaExe, lastWrite, version, versionSize)) {
+        if (!probeOnce(javaExe, lastWrite, version, versionSize)) {
             logLine(L"couldn't get version");
             return false;
         }
@@ -266,3 +293,5 @@ bool checkJavaExe(char* javaExe, char* version, int versionSize, const VersionVe
     logLine(L"checkJavaExe returning %d", usable ? 1 : 0);
     return usable;
 }
+
+void forgetProbeResults() { g_probed.clear(); }

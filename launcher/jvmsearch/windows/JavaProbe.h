@@ -36,3 +36,8 @@ bool checkJavaExe(char* javaExe, char* version, int versionSize, const VersionVe
 // storing an entry.  Registry failures only lose the cache's benefit.
 bool lookupCachedVersion(const char* javaExe, uint64_t lastWrite, char* version, int versionSize);
 void storeCachedVersion(const char* javaExe, uint64_t lastWrite, const char* version);
+
+// Within one launch each executable is probed once (per last-write time);
+// later checks reuse the version, failure or time-out.  A test program
+// that plays several launches forgets them in between.
+void forgetProbeResults();

@@ -184,11 +184,18 @@ bool checkException(JNIEnv* env) {
     jstring text = toString ? static_cast<jstring>(env->CallObjectMethod(exception, toString)) : nullptr;
     if (env->ExceptionCheck()) env->ExceptionClear();
     if (text) {
+        // Null when the JVM could not give the characters (out of memory).
         const jchar* chars = env->GetStringChars(text, nullptr);
-        std::wstring copy(reinterpret_cast<const wchar_t*>(chars), env->GetStringLength(text));
-        env->ReleaseStringChars(text, chars);
-        logError(L"%s", copy.c_str());
+        if (chars) {
+            std::wstring copy(reinterpret_cast<const wchar_t*>(chars), env->GetStringLength(text));
+            env->ReleaseStringChars(text, chars);
+            logError(L"%s", copy.c_str());
+        } else if (env->ExceptionCheck()) {
+            env->ExceptionClear();
+        }
+        env->DeleteLocalRef(text);
     }
+    if (cls) env->DeleteLocalRef(cls);
     env->Throw(exception);
     env->ExceptionDescribe();
     env->ExceptionClear();
@@ -221,6 +228,8 @@ bool callMain(JNIEnv* env, const ArgumentVector& arguments) {
         jstring s = env->NewString(reinterpret_cast<const jchar*>(params[i].c_str()), static_cast<jsize>(params[i].size()));
         if (!s) assertionFailed(L"jstr");
         env->SetObjectArrayElement(array, static_cast<jsize>(i), s);
+        // The array holds it now; a JVM need offer only 16 local references.
+        env->DeleteLocalRef(s);
     }
     logLine(L"calling main");
     env->CallStaticVoidMethod(cls, main, array);

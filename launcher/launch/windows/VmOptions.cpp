@@ -21,28 +21,46 @@
 
 namespace {
 
-constexpr int kLineBytes = 30000;  // a longer line arrives in pieces
-
-// Reads a file in text mode (CR LF as LF) in pieces of at most 29999 bytes.
-bool readLines(const std::wstring& path, std::vector<std::string>& lines) {
-    FILE* file = _wfopen(path.c_str(), L"rt");
+// The file's bytes; its lines are split as text mode would read them.
+bool readFileBytes(const std::wstring& path, std::string& bytes) {
+    FILE* file = _wfopen(path.c_str(), L"rb");
     if (!file) return false;
-    std::vector<char> line(kLineBytes);
-    while (fgets(line.data(), kLineBytes, file)) lines.push_back(line.data());
+    bytes.clear();
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
     fclose(file);
     return true;
 }
 
 // <exe>.vmoptions (the name without ".exe"), then <exe>.exe.vmoptions.
-bool readBeside(const std::wstring& exe, std::vector<std::string>& lines) {
+bool readBeside(const std::wstring& exe, std::string& bytes, std::wstring& path) {
     std::wstring first = exe.substr(0, exe.size() >= 4 ? exe.size() - 4 : 0) + L".vmoptions";
-    bool found = readLines(first, lines);
-    logLine(L"vmoptions2: exe %s file: %s, file: %p", exe.c_str(), first.c_str(), found ? &lines : nullptr);
-    if (found) return true;
+    bool found = readFileBytes(first, bytes);
+    logLine(L"vmoptions2: exe %s file: %s, file: %p", exe.c_str(), first.c_str(), found ? &bytes : nullptr);
+    if (found) {
+        path = first;
+        return true;
+    }
     std::wstring second = exe + L".vmoptions";
-    found = readLines(second, lines);
-    logLine(L"vmoptions: opts2: %s, file: %p", second.c_str(), found ? &lines : nullptr);
+    found = readFileBytes(second, bytes);
+    logLine(L"vmoptions: opts2: %s, file: %p", second.c_str(), found ? &bytes : nullptr);
+    if (found) path = second;
     return found;
+}
+
+// The volume and file index of an existing file, which are the same for
+// every spelling of its path (short names, "..", other case).
+bool volumeIdentity(const std::wstring& path, std::wstring& identity) {
+    UniqueHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) return false;
+    wchar_t text[64];
+    swprintf(text, 64, L"file:%08lx:%08lx%08lx", static_cast<unsigned long>(info.dwVolumeSerialNumber),
+             static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
+    identity = text;
+    return true;
 }
 
 // The whole value; `error` is 0 when the variable is set (an empty one
@@ -116,25 +134,25 @@ public:
         return error == 0 && !value.empty();
     }
 
-    bool readDefaultOptionsFile(std::vector<std::string>& lines) override {
-        if (readBeside(executableLongPath(), lines)) return true;
+    bool readDefaultOptionsFile(std::string& bytes, std::wstring& path) override {
+        if (readBeside(executableLongPath(), bytes, path)) return true;
         wchar_t module[kBufferChars];
         DWORD n = GetModuleFileNameW(nullptr, module, kBufferChars);
         module[n < kBufferChars ? n : kBufferChars - 1] = 0;
-        return readBeside(module, lines);
+        return readBeside(module, bytes, path);
     }
     std::wstring resolveInclude(const std::wstring& path, const std::wstring* referenceFile) override {
         wchar_t out[kBufferChars];
         resolvePathWide(path.c_str(), out, kBufferChars, true, referenceFile ? referenceFile->c_str() : nullptr);
         return out;
     }
-    bool readOptionsFile(const std::wstring& path, std::vector<std::string>& lines) override {
-        return readLines(path, lines);
-    }
+    bool readOptionsFile(const std::wstring& path, std::string& bytes) override { return readFileBytes(path, bytes); }
     std::wstring fileIdentity(const std::wstring& path) override {
+        std::wstring id;
+        if (volumeIdentity(path, id)) return id;
         wchar_t full[kBufferChars];
         DWORD n = GetFullPathNameW(path.c_str(), kBufferChars, full, nullptr);
-        std::wstring id = n > 0 && n < kBufferChars ? full : path;
+        id = n > 0 && n < kBufferChars ? full : path;
         if (!id.empty()) lowerCaseAscii(&id[0]);
         return id;
     }

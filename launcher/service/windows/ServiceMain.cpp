@@ -24,6 +24,9 @@
 
 // Makes the child's pipes; a test program replaces it to fail on purpose.
 BOOL(WINAPI* g_createServicePipe)(PHANDLE, PHANDLE, LPSECURITY_ATTRIBUTES, DWORD) = CreatePipe;
+// Starts the thread that drains the child's output; replaceable the same way.
+HANDLE(WINAPI* g_createDrainThread)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
+                                    LPDWORD) = CreateThread;
 
 namespace {
 
@@ -34,6 +37,9 @@ constexpr DWORD kDrainChunk = 6000;
 // left in the pipe (it waits in vain only when another process holds the
 // pipe's write end).
 constexpr DWORD kDrainFinishMs = 2000;
+// How long a child whose output nobody drains may take to follow the stop
+// request before it is ended.
+constexpr DWORD kUndrainedStopMs = 10000;
 
 SERVICE_STATUS g_status;
 SERVICE_STATUS_HANDLE g_statusHandle = nullptr;
@@ -136,16 +142,29 @@ DWORD WINAPI drainOutput(LPVOID shared) {
     return 0;
 }
 
-// Starts the drain thread; its handle, or an invalid one when it could not
-// start.
-UniqueHandle startDrain(const std::shared_ptr<OutputDrain>& drain) {
+// Starts the drain thread; its handle, or an invalid one (and `error`)
+// when it could not start.
+UniqueHandle startDrain(const std::shared_ptr<OutputDrain>& drain, DWORD& error) {
     auto* handed = new std::shared_ptr<OutputDrain>(drain);
-    HANDLE thread = CreateThread(nullptr, 0, drainOutput, handed, 0, nullptr);
+    HANDLE thread = g_createDrainThread(nullptr, 0, drainOutput, handed, 0, nullptr);
     if (!thread) {
-        logLine(L"could not start the output drain (%d)", static_cast<int>(GetLastError()));
+        error = GetLastError();
+        logLine(L"could not start the output drain (%d)", static_cast<int>(error));
         delete handed;
     }
     return UniqueHandle(thread);
+}
+
+// A child whose output nobody reads would block once the pipe is full.
+// Closing the pipe's only read end makes its writes fail instead; then it
+// gets the stop request, and is ended when it does not follow it.
+void stopUndrainedChild(HANDLE process, OutputDrain& drain) {
+    drain.pipe.reset();
+    sendStopRequest();
+    if (WaitForSingleObject(process, kUndrainedStopMs) == WAIT_OBJECT_0) return;
+    logLine(L"ending the child");
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, kUndrainedStopMs);
 }
 
 // An inheritable pipe whose `privateEnd` (0 read, 1 write) is not inherited.
@@ -222,7 +241,14 @@ void superviseChild(std::wstring commandLine) {
     output[1].reset();
     shutdown[0].reset();
     auto drain = std::make_shared<OutputDrain>(output[0].release());
-    UniqueHandle drainThread = startDrain(drain);
+    DWORD drainError = 0;
+    UniqueHandle drainThread = startDrain(drain, drainError);
+    if (!drainThread.valid()) {
+        stopUndrainedChild(process.get(), *drain);
+        reportChildStartFailure(drainError, commandLine);
+        closeShutdownPipe();
+        return;
+    }
     reportStatus();
 
     ignoreConsoleEvents();

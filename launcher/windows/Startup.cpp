@@ -1,4 +1,4 @@
-#include "launcher/config/windows/Startup.h"
+#include "launcher/windows/Startup.h"
 
 #include <windows.h>
 
@@ -11,7 +11,7 @@
 #include "launcher/config/RunState.h"
 #include "launcher/config/windows/ConfigLoader.h"
 #include "launcher/config/windows/Console.h"
-#include "launcher/config/windows/LaunchDriver.h"
+#include "launcher/windows/LaunchDriver.h"
 #include "launcher/config/windows/Paths.h"
 #include "launcher/config/windows/TempDir.h"
 #include "launcher/config/windows/Variables.h"

@@ -1,4 +1,4 @@
-#include "launcher/config/windows/LaunchDriver.h"
+#include "launcher/windows/LaunchDriver.h"
 
 #include <windows.h>
 
