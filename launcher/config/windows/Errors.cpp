@@ -11,6 +11,7 @@
 #include "launcher/config/windows/Console.h"
 #include "launcher/config/windows/LogFile.h"
 #include "launcher/config/windows/TempDir.h"
+#include "launcher/config/windows/UserFunctions.h"
 
 void showError(const wchar_t* text) {
     static wchar_t shown[kBufferChars];
@@ -23,10 +24,12 @@ void showError(const wchar_t* text) {
         formatWide(shown, kBufferChars, L"%s", text);
     }
 
-    if (messageBoxFlag()) {
+    // Without USER32 the text goes to standard error, as without the flag.
+    const UserFunctions* user = messageBoxFlag() ? userFunctions() : nullptr;
+    if (user) {
         wchar_t caption[kBufferChars];
         messageOrConfigText(kCaptionMessage, caption);
-        MessageBoxW(nullptr, shown, caption, MB_ICONERROR | MB_OK);
+        user->messageBox(nullptr, shown, caption, MB_ICONERROR | MB_OK);
     } else {
         printWide(stderr, shown);
         printWide(stderr, L"\n");
