@@ -207,6 +207,12 @@ int main(int argc, char** argv) {
                 bench::ratio(launcherMain, floorMain), launcherMain - floorMain, bench::ratio(launcherExit, floorExit),
                 launcherExit - floorExit);
     std::printf("(record lines: JNI calls and VM options the stub recorded before main)\n");
+    // main returns right after printing the marker: "to main" is the end of main.
+    bench::printGoal("/run to the end of main", launcherMain, floorMain, 1.10);
+    bench::printSize("servicelauncher.exe", LRX_BENCH_LAUNCHER, 200);
+#ifdef LRX_BENCH_TVRINST
+    bench::printSize("tvrinst.dll", LRX_BENCH_TVRINST, 256);
+#endif
     std::printf("java.exe starts during the measured launcher runs: %u\n", static_cast<unsigned>(javaStartsMeasured));
     if (javaStartsMeasured != 0) {
         std::printf("FAILED: the version cache was not used\n");

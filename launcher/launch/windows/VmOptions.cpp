@@ -121,7 +121,8 @@ public:
         wchar_t module[kBufferChars];
         DWORD n = GetModuleFileNameW(nullptr, module, kBufferChars);
         module[n < kBufferChars ? n : kBufferChars - 1] = 0;
-        return readBeside(module, lines);
+        // Normally the same path: its files were just looked for.
+        return _wcsicmp(module, executableLongPath()) != 0 && readBeside(module, lines);
     }
     std::wstring resolveInclude(const std::wstring& path, const std::wstring* referenceFile) override {
         wchar_t out[kBufferChars];
