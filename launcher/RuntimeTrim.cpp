@@ -1,9 +1,10 @@
 // The launcher is built without exceptions, so what the C++ runtime would
 // throw cannot be caught: an allocation failure or a string grown past its
 // limit ends the process, as the runtime's own handlers would end it after
-// printing.  Replacing them (and the allocation function) here keeps what they bring along out of the
-// program: the exception classes with their copy-on-write strings, the
-// demangler of the default terminate handler and the printf it needs.
+// printing.  Replacing them (and the allocation function) here keeps what
+// they bring along out of the program: the exception classes with their
+// copy-on-write strings, the demangler of the default terminate handler and
+// the printf it needs.
 #include <bits/functexcept.h>
 
 #include <cstdlib>

@@ -32,8 +32,8 @@ public:
         got = 0;
         error = 0;
         if (!inWindow(position_, count) && !fill(count, error)) return false;
-        uint32_t available = windowStart_ + windowBytes_ > position_ ? windowStart_ + windowBytes_ - position_ : 0;
-        got = count < available ? count : available;
+        uint64_t available = windowEnd() > position_ ? windowEnd() - position_ : 0;
+        got = count < available ? count : static_cast<uint32_t>(available);
         if (got) std::memcpy(buffer, window_.data() + (position_ - windowStart_), got);
         position_ += got;
         return true;
@@ -41,7 +41,8 @@ public:
     uint32_t position() override { return position_; }
     uint64_t size() override {
         LARGE_INTEGER size;
-        if (fileSize_ == kUnknownSize) fileSize_ = GetFileSizeEx(file_, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+        if (fileSize_ == kUnknownSize)
+            fileSize_ = GetFileSizeEx(file_, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
         return fileSize_;
     }
 
@@ -52,10 +53,10 @@ private:
     // True when the window holds [offset, offset + count), or everything
     // the file has from offset on.
     bool inWindow(uint32_t offset, uint32_t count) const {
-        if (!filled_ || offset < windowStart_ || offset > windowStart_ + windowBytes_) return false;
-        uint64_t end = uint64_t(offset) + count;
-        return end <= uint64_t(windowStart_) + windowBytes_ || windowBytes_ < window_.size();
+        if (!filled_ || offset < windowStart_ || offset > windowEnd()) return false;
+        return uint64_t(offset) + count <= windowEnd() || windowBytes_ < window_.size();
     }
+    uint64_t windowEnd() const { return uint64_t(windowStart_) + windowBytes_; }
     // Reads the window anew from the position, large enough for `count`.
     bool fill(uint32_t count, uint32_t& error) {
         if (count > window_.size()) window_.resize(count);
