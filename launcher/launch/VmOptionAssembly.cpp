@@ -198,8 +198,12 @@ bool buildClassPath(const LaunchFacts& facts, const OptionSink& sink, std::strin
     classPath = "-Djava.class.path=";
     std::string& archives = (!modulePath.empty() || moduleMode) ? modulePath : classPath;
     if (sink.classPathPrefix) classPath += *sink.classPathPrefix + ";";
-    addArchivesOf(facts.extractionDirectory, archives, world);
-    addArchivesOf(facts.extractionDirectory + "\\user", classPath, world);
+    // Without an extraction directory there is nothing of it to add: its
+    // "\user" would otherwise name a folder at the root of the current drive.
+    if (!facts.extractionDirectory.empty()) {
+        addArchivesOf(facts.extractionDirectory, archives, world);
+        addArchivesOf(facts.extractionDirectory + "\\user", classPath, world);
+    }
     if (facts.tavraFlavour) archives += runtimeArchive(world);
     if (sink.classPathReplacement) {
         classPath += *sink.classPathReplacement;

@@ -280,6 +280,17 @@ TEST_F(Assembly, ADirectoryIsListedOnceForItsJarsThenItsZips) {
     EXPECT_EQ(world.listings.count("C:\\app\\bin\\absent\\*"), 0u);  // not listed when it does not exist
 }
 
+// No extraction directory: nothing is looked for at the root of the drive.
+TEST_F(Assembly, WithoutAnExtractionDirectoryNoRootFolderJoinsTheClassPath) {
+    world.directories["\\user"] = {"stray.jar"};
+    world.directories[""] = {"empty.jar"};
+    world.config[121] = "";
+    facts.tavraFlavour = false;
+    facts.extractionDirectory = "";
+    EXPECT_EQ(classPath(assemble()), "");
+    EXPECT_TRUE(world.listings.empty());
+}
+
 TEST_F(Assembly, RequiredEntriesThatAreMissingAreFatal) {
     world.config[121] = "A1${APP}\\missing.jar";
     world.environment["APP"] = "C:\\app";
