@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,30 @@ inline double largest(const std::vector<double>& values) {
 }
 
 inline double ratio(double measured, double floor) { return floor > 0 ? measured / floor : 0; }
+
+// A measured ratio against the goal set for it, with how far it is off.
+inline void printGoal(const char* what, double measured, double floor, double goal) {
+    double r = ratio(measured, floor);
+    if (r <= goal)
+        std::printf("goal %-38s %.2fx <= %.2fx: met\n", what, r, goal);
+    else
+        std::printf("goal %-38s %.2fx <= %.2fx: NOT met, %.1f ms over\n", what, r, goal, measured - floor * goal);
+}
+
+// A deliverable's size against its limit in KiB; the path as the build
+// defines it ("Z:/...").  False when the file cannot be read.
+inline bool printSize(const char* name, const char* path, double limitKiB) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    std::wstring wide(path, path + std::strlen(path));
+    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+        std::printf("size %-20s cannot read %s\n", name, path);
+        return false;
+    }
+    double kib = static_cast<double>(data.nFileSizeLow) / 1024.0;
+    std::printf("size %-20s %8lu bytes = %6.1f KiB <= %.0f KiB: %s\n", name,
+                static_cast<unsigned long>(data.nFileSizeLow), kib, limitKiB, kib <= limitKiB ? "met" : "NOT met");
+    return true;
+}
 
 // The run count from the first argument; `fallback` when absent or silly.
 inline int runCount(int argc, char** argv, int fallback) {

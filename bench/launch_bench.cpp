@@ -1,7 +1,8 @@
 // Time from process start to the application's main: "/run" of the packed
 // sample launcher with a warm version cache, against the floor, a host
-// that does nothing but load the same stub jvm.dll, create the VM and call
-// the same main (stubjvm_host).  Both run in the same layout (BenchSupport.h)
+// that does nothing but load the same stub jvm.dll, create the VM with the
+// same options (those of the launcher's first run) and call the same main
+// (bare_jvm_host).  Both run in the same layout (BenchSupport.h)
 // with the same behaviour file, alternating, so that drift of the shared
 // machine hits both.
 //
@@ -75,6 +76,37 @@ bool readUntil(HANDLE pipe, const std::string& marker, std::string* output) {
 DWORD WINAPI endWhenOverdue(LPVOID process) {
     if (WaitForSingleObject(process, kRunTimeoutMs) == WAIT_TIMEOUT) TerminateProcess(process, ERROR_TIMEOUT);
     return 0;
+}
+
+// "C:\\x" as the stub's record quotes it, back to C:\x.
+std::string unquote(const std::string& quoted) {
+    std::string out;
+    for (size_t i = 1; i + 1 < quoted.size(); ++i) {
+        char c = quoted[i];
+        if (c == '\\' && i + 2 < quoted.size()) {
+            char next = quoted[++i];
+            c = next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : next;
+        }
+        out += c;
+    }
+    return out;
+}
+
+// The VM options of the launcher's last run, from the stub's record, into
+// `file` (one a line) for the floor.  Options that carry a hook in their
+// extra information (a second field) are left out: a bare host has none.
+bool writeLauncherOptions(const fr::ScratchTree& tree, const std::wstring& file) {
+    std::string record = fr::readText(bench::jvmFile(tree, L"jvm.record")), options;
+    for (size_t pos = 0; pos < record.size();) {
+        size_t end = record.find('\n', pos);
+        if (end == std::string::npos) end = record.size();
+        std::string line = record.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.compare(0, 7, "option\t") == 0 && line.find('\t', 7) == std::string::npos)
+            options += unquote(line.substr(7)) + "\n";
+        pos = end + 1;
+    }
+    return !options.empty() && fr::writeText(file, options);
 }
 
 // The record lines the stub wrote before main's first step.
@@ -173,14 +205,20 @@ int main(int argc, char** argv) {
     fr::removeCacheEntriesBelow(tree.path());
 
     std::wstring launcher = L"\"" + bench::launcherPath(tree) + L"\" /run";
+    std::wstring optionsFile = tree / L"floor.options";
     std::wstring floor = L"\"" + fr::widen(LRX_BENCH_JVM_HOST) + L"\" \"" + bench::jvmFile(tree, L"jvm.dll") +
-                         L"\" " + kLauncherClass;
+                         L"\" \"" + optionsFile + L"\" " + kLauncherClass;
     HANDLE nul = bench::openInheritableNul();
 
-    // The first launch fills the version cache and brings both programs
-    // into the file cache; it is not measured.
+    // The first launch fills the version cache, gives the floor its VM
+    // options and brings both programs into the file cache; it is not
+    // measured.
     Series warmUp;
     bool failed = reportFailure("the first launcher run", measure(launcher, tree, nul, &warmUp));
+    if (!failed && !writeLauncherOptions(tree, optionsFile)) {
+        std::printf("FAILED: no VM options in the record of the first launcher run\n");
+        failed = true;
+    }
     failed |= reportFailure("the first floor run", measure(floor, tree, nul, &warmUp));
     size_t javaStartsBefore = bench::javaStarts(tree);
 
@@ -194,12 +232,13 @@ int main(int argc, char** argv) {
     if (failed) return 1;
 
     std::printf("Process start to main: /run of the packed sample (warm version cache) against a host that only\n"
-                "loads the same stub jvm.dll, creates the VM and calls main; %d runs each, alternating\n",
+                "loads the same stub jvm.dll, creates the VM with the same options and calls main; %d runs each,\n"
+                "alternating\n",
                 runs);
     std::printf("%-34s %8s  %-15s %8s  %-15s %8s\n", "program", "to main", "min-max", "to exit", "min-max",
                 "record");
     std::printf("%-34s %8s  %-15s %8s  %-15s %8s\n", "", "(ms)", "(ms)", "(ms)", "(ms)", "lines");
-    printRow("floor: stubjvm_host, median", floorRuns);
+    printRow("floor: bare_jvm_host, median", floorRuns);
     printRow("launcher /run, median", launcherRuns);
     double floorMain = bench::median(floorRuns.toMain), launcherMain = bench::median(launcherRuns.toMain);
     double floorExit = bench::median(floorRuns.toExit), launcherExit = bench::median(launcherRuns.toExit);
@@ -207,6 +246,12 @@ int main(int argc, char** argv) {
                 bench::ratio(launcherMain, floorMain), launcherMain - floorMain, bench::ratio(launcherExit, floorExit),
                 launcherExit - floorExit);
     std::printf("(record lines: JNI calls and VM options the stub recorded before main)\n");
+    // main returns right after printing the marker: "to main" is the end of main.
+    bench::printGoal("/run to the end of main", launcherMain, floorMain, 1.10);
+    bench::printSize("servicelauncher.exe", LRX_BENCH_LAUNCHER, 200);
+#ifdef LRX_BENCH_TVRINST
+    bench::printSize("tvrinst.dll", LRX_BENCH_TVRINST, 256);
+#endif
     std::printf("java.exe starts during the measured launcher runs: %u\n", static_cast<unsigned>(javaStartsMeasured));
     if (javaStartsMeasured != 0) {
         std::printf("FAILED: the version cache was not used\n");

@@ -1,5 +1,7 @@
 #include "launcher/launch/VmOptionAssembly.h"
 
+#include <cstring>
+
 #include "launcher/config/ConfigKeys.h"
 #include "launcher/config/Log.h"
 #include "launcher/launch/OptionLines.h"
@@ -39,19 +41,29 @@ void includeOptionsFile(const std::wstring& rest, const std::wstring* referenceF
     logLine(L"adding vmoptions 3");
 }
 
-// Appends every "<dir>\*.<ext>" archive, resolved, with ";".  False when
-// the directory does not exist.
-bool addArchives(const std::string& dir, const char* extension, std::string& target, OptionWorld& world) {
-    if (!world.exists(dir)) return false;
-    std::string pattern = dir + "\\*" + (extension[0] == '.' ? "" : ".") + extension;
-    for (const std::string& name : world.listNames(pattern)) target += world.resolve(dir + "\\" + name) + ";";
+// True when the name ends in `extension` (".jar"), in any case, as the
+// file system compares names.
+bool hasExtension(const std::string& name, const char* extension) {
+    size_t length = std::strlen(extension);
+    if (name.size() < length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        char c = name[name.size() - length + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != extension[i]) return false;
+    }
     return true;
 }
 
+// Appends the directory's ".jar" archives, then its ".zip" ones, each
+// resolved and followed by ";", from one listing of the directory.  False
+// when the directory does not exist.
 bool addArchivesOf(const std::string& dir, std::string& target, OptionWorld& world) {
-    bool found = addArchives(dir, "jar", target, world);
-    addArchives(dir, "zip", target, world);
-    return found;
+    if (!world.exists(dir)) return false;
+    std::vector<std::string> names = world.listNames(dir + "\\*");
+    for (const char* extension : {".jar", ".zip"})
+        for (const std::string& name : names)
+            if (hasExtension(name, extension)) target += world.resolve(dir + "\\" + name) + ";";
+    return true;
 }
 
 // "A"/"D": a path; several separated by ";" are resolved one by one, and
@@ -108,11 +120,12 @@ bool addEntryList(int key, PathList list, std::string& target, OptionWorld& worl
         case 'E': found = addVariableEntry(entry, name, target, world, fatal); break;
         case 'S': {
             std::string dir = world.resolve(name);
-            found = world.exists(dir);
-            if (list == PathList::ClassPath)
-                addArchivesOf(dir, target, world);
-            else
+            if (list == PathList::ClassPath) {
+                found = addArchivesOf(dir, target, world);
+            } else {
+                found = world.exists(dir);
                 target += dir + ";";
+            }
             break;
         }
         default: break;  // other letters add nothing; a required one counts as missing

@@ -46,7 +46,7 @@ public:
     // Resolved, normalised, case kept.
     virtual std::string fullPath(const std::string& path) = 0;
     virtual bool exists(const std::string& path) = 0;
-    // File names matching a pattern like "C:\dir\*.jar", in listing order.
+    // File names matching a pattern like "C:\dir\*", in listing order.
     virtual std::vector<std::string> listNames(const std::string& pattern) = 0;
     // False when the variable is not set (`undefined` tells whether it is
     // missing, rather than unreadable).  An empty variable is not set

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# servicelauncher.exe is a 64-bit console program that needs nothing but
-# Windows' own DLLs, and carries its application manifest.
+# servicelauncher.exe is a 64-bit console program of at most 200 KiB (static
+# and stripped) that needs nothing but Windows' own DLLs, and carries its
+# application manifest.  It does not import USER32: that is loaded only to
+# show a message box or bring a running instance forward, so that a service
+# host takes no share of the session's desktop heap.
 set -euo pipefail
 exe=${LRX_LAUNCHER:?}
 headers=$(x86_64-w64-mingw32-objdump -p "$exe")
@@ -9,11 +12,14 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 grep -q 'file format pei-x86-64' <<<"$headers" || fail "not a PE32+ x86-64 image"
 grep -Eq '^Subsystem[[:space:]]+0+3[[:space:]]' <<<"$headers" || fail "not a console program"
 
-allowed='^(kernel32|user32|advapi32|ole32|oleaut32|shell32|msvcrt|api-ms-win-.*)\.dll$'
-while read -r dll; do
-    lower=$(tr 'A-Z' 'a-z' <<<"$dll")
-    [[ $lower =~ $allowed ]] || fail "imports $dll"
-done < <(sed -n 's/.*DLL Name: //p' <<<"$headers")
+size=$(stat -c %s "$exe")
+limit=$((200 * 1024))
+[ "$size" -le "$limit" ] || fail "$size bytes, more than $limit"
+
+# Exactly these, whatever their case: no USER32 (nor gdi32 and the rest it
+# would bring along), no C++ runtime or threading DLL.
+imports=$(sed -n 's/.*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
+[ "$imports" = "advapi32.dll kernel32.dll msvcrt.dll " ] || fail "imports $imports"
 
 # The manifest is stored as plain text in the resource section.  (No
 # "grep -q" behind a pipe: with pipefail its early exit fails the pipe.)
@@ -25,5 +31,5 @@ grep -aq 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' "$text" ||
 count=$(grep -ao 'supportedOS Id="{[0-9a-f-]*}"' "$text" | sort -u | wc -l)
 [ "$count" -eq 5 ] || fail "manifest: $count supportedOS entries, want Vista to Windows 10 (5)"
 
-echo "imports: $(sed -n 's/.*DLL Name: //p' <<<"$headers" | tr '\n' ' ')"
+echo "imports: $imports($size bytes)"
 echo "PASS"

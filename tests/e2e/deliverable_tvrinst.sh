@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# tvrinst.dll is a 64-bit DLL that needs nothing but Windows' own DLLs (the
-# rest is bound at run time) and exports registerNatives and JNI natives of
+# tvrinst.dll is a 64-bit DLL of at most 256 KiB that needs nothing but
+# Windows' own DLLs (the rest is bound at run time) and exports registerNatives and JNI natives of
 # its one package, nothing else.
 set -euo pipefail
 dll=${LRX_TVRINST:?}
@@ -10,6 +10,10 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 grep -q 'file format pei-x86-64' <<<"$headers" || fail "not a PE32+ x86-64 image"
 grep -Eq '^Characteristics.*' <<<"$headers" && grep -q 'DLL' <<<"$(sed -n '/^Characteristics/,/^$/p' <<<"$headers")" \
     || fail "not a DLL"
+
+size=$(stat -c %s "$dll")
+limit=$((256 * 1024))
+[ "$size" -le "$limit" ] || fail "$size bytes, more than $limit"
 
 allowed='^(kernel32|user32|advapi32|ole32|oleaut32|msvcrt)\.dll$'
 while read -r name; do

@@ -29,6 +29,7 @@ public:
     std::vector<std::string> defaultFile;
     bool hasDefaultFile = false;
     std::vector<std::pair<int, std::string>> fatals;
+    std::map<std::string, int> listings;  // listNames calls by pattern
 
     std::string configText(int key) override { return config.count(key) ? config[key] : ""; }
     std::wstring configWideText(int key) override { return wideAscii(configText(key)); }
@@ -51,6 +52,7 @@ public:
     }
     bool exists(const std::string& path) override { return directories.count(path) > 0; }
     std::vector<std::string> listNames(const std::string& pattern) override {
+        ++listings[pattern];
         size_t star = pattern.rfind("\\*");
         std::string dir = pattern.substr(0, star), extension = pattern.substr(star + 2);
         std::vector<std::string> names;
@@ -269,6 +271,30 @@ TEST_F(Assembly, EntryKinds) {
     facts.extractionDirectory = "C:\\none";
     EXPECT_EQ(classPath(assemble()), "C:\\app\\bin\\dir\\d.jar;C:\\app\\bin\\x;C:\\x");
     EXPECT_TRUE(ok);
+}
+
+// One listing of the directory gives its archives: the ".jar" ones, then
+// the ".zip" ones, in listing order, whatever the case of the extension.
+TEST_F(Assembly, ADirectoryIsListedOnceForItsJarsThenItsZips) {
+    world.directories["C:\\app\\bin\\dir"] = {"b.ZIP", "a.Jar", "notes.txt", "c.jarx", "jar", "d.jar"};
+    world.config[121] = "S1dir;S0absent";
+    facts.tavraFlavour = false;
+    facts.extractionDirectory = "C:\\none";
+    EXPECT_EQ(classPath(assemble()), "C:\\app\\bin\\dir\\a.Jar;C:\\app\\bin\\dir\\d.jar;C:\\app\\bin\\dir\\b.ZIP");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(world.listings["C:\\app\\bin\\dir\\*"], 1);
+    EXPECT_EQ(world.listings.count("C:\\app\\bin\\absent\\*"), 0u);  // not listed when it does not exist
+}
+
+// No extraction directory: nothing is looked for at the root of the drive.
+TEST_F(Assembly, WithoutAnExtractionDirectoryNoRootFolderJoinsTheClassPath) {
+    world.directories["\\user"] = {"stray.jar"};
+    world.directories[""] = {"empty.jar"};
+    world.config[121] = "";
+    facts.tavraFlavour = false;
+    facts.extractionDirectory = "";
+    EXPECT_EQ(classPath(assemble()), "");
+    EXPECT_TRUE(world.listings.empty());
 }
 
 TEST_F(Assembly, RequiredEntriesThatAreMissingAreFatal) {

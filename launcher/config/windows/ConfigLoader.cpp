@@ -1,5 +1,8 @@
 #include "launcher/config/windows/ConfigLoader.h"
 
+#include <cstring>
+#include <vector>
+
 #include "launcher/config/ConfigBlock.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Locale.h"
@@ -13,29 +16,73 @@ namespace {
 
 uint32_t g_embeddedDataOffset = 0;
 
-// The image file as a ByteSource: absolute 32-bit seeks and ReadFile.
+// The image file as a ByteSource, read through a window: the block reader
+// asks for a few bytes at a time (the PE headers, then the block's fields),
+// and one ReadFile of a window normally holds the headers and a second one
+// the whole block.  Seeks only move the position.
 class FileSource : public ByteSource {
 public:
-    explicit FileSource(HANDLE file) : file_(file) {}
+    explicit FileSource(HANDLE file) : file_(file), window_(kWindowBytes) {}
 
     bool seek(uint32_t offset) override {
-        return SetFilePointer(file_, static_cast<LONG>(offset), nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
+        position_ = offset;
+        return true;
     }
     bool read(void* buffer, uint32_t count, uint32_t& got, uint32_t& error) override {
-        DWORD n = 0;
-        BOOL ok = ReadFile(file_, buffer, count, &n, nullptr);
-        got = n;
-        error = ok ? 0 : GetLastError();
-        return ok != FALSE;
+        got = 0;
+        error = 0;
+        if (!inWindow(position_, count) && !fill(count, error)) return false;
+        uint64_t available = windowEnd() > position_ ? windowEnd() - position_ : 0;
+        got = count < available ? count : static_cast<uint32_t>(available);
+        if (got) std::memcpy(buffer, window_.data() + (position_ - windowStart_), got);
+        position_ += got;
+        return true;
     }
-    uint32_t position() override { return SetFilePointer(file_, 0, nullptr, FILE_CURRENT); }
+    uint32_t position() override { return position_; }
     uint64_t size() override {
         LARGE_INTEGER size;
-        return GetFileSizeEx(file_, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+        if (fileSize_ == kUnknownSize)
+            fileSize_ = GetFileSizeEx(file_, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+        return fileSize_;
     }
 
 private:
+    static constexpr uint32_t kWindowBytes = 64 * 1024;
+    static constexpr uint64_t kUnknownSize = ~uint64_t(0);
+
+    // True when the window holds [offset, offset + count), or everything
+    // the file has from offset on.
+    bool inWindow(uint32_t offset, uint32_t count) const {
+        if (!filled_ || offset < windowStart_ || offset > windowEnd()) return false;
+        return uint64_t(offset) + count <= windowEnd() || windowBytes_ < window_.size();
+    }
+    uint64_t windowEnd() const { return uint64_t(windowStart_) + windowBytes_; }
+    // Reads the window anew from the position, large enough for `count`.
+    bool fill(uint32_t count, uint32_t& error) {
+        if (count > window_.size()) window_.resize(count);
+        windowStart_ = position_;
+        windowBytes_ = 0;
+        filled_ = false;
+        LARGE_INTEGER offset;
+        offset.QuadPart = position_;
+        DWORD n = 0;
+        if (!SetFilePointerEx(file_, offset, nullptr, FILE_BEGIN) ||
+            !ReadFile(file_, window_.data(), static_cast<DWORD>(window_.size()), &n, nullptr)) {
+            error = GetLastError();
+            return false;
+        }
+        windowBytes_ = n;
+        filled_ = true;
+        return true;
+    }
+
     HANDLE file_;
+    std::vector<uint8_t> window_;
+    bool filled_ = false;
+    uint32_t windowStart_ = 0;
+    uint32_t windowBytes_ = 0;  // what the last read gave; fewer than the window at the end of the file
+    uint32_t position_ = 0;
+    uint64_t fileSize_ = kUnknownSize;
 };
 
 void failOn(BlockStatus status) {

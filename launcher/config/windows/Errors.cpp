@@ -13,6 +13,7 @@
 #include "launcher/config/windows/Display.h"
 #include "launcher/config/windows/LogFile.h"
 #include "launcher/config/windows/TempDir.h"
+#include "launcher/config/windows/UserFunctions.h"
 
 void showError(const wchar_t* text) {
     static wchar_t shown[kBufferChars];
@@ -25,13 +26,15 @@ void showError(const wchar_t* text) {
         formatWide(shown, kBufferChars, L"%s", text);
     }
 
-    bool box = messageBoxFlag() && messageBoxReachable(processDisplayFacts());
-    // A box in a process nobody can see would wait forever.
-    if (messageBoxFlag() && !box) logError(L"%s", text);
-    if (box) {
+    // A box in a process nobody can see would wait forever; there, and
+    // without USER32, the text goes to standard error as without the flag.
+    bool reachable = messageBoxFlag() && messageBoxReachable(processDisplayFacts());
+    if (messageBoxFlag() && !reachable) logError(L"%s", text);
+    const UserFunctions* user = reachable ? userFunctions() : nullptr;
+    if (user) {
         wchar_t caption[kBufferChars];
         messageOrConfigText(kCaptionMessage, caption);
-        MessageBoxW(nullptr, shown, caption, MB_ICONERROR | MB_OK);
+        user->messageBox(nullptr, shown, caption, MB_ICONERROR | MB_OK);
     } else {
         printWide(stderr, shown);
         printWide(stderr, L"\n");

@@ -66,7 +66,12 @@ template <> struct Api<wchar_t> {
     static BOOL removeDir(const wchar_t* p) { return RemoveDirectoryW(p); }
     static DWORD attributes(const wchar_t* p) { return GetFileAttributesW(p); }
     static String lit(const char* s) { return String(s, s + strlen(s)); }
-    static String number(unsigned long v) { return std::to_wstring(v); }
+    // The narrow digits widened: std::to_wstring formats with the C
+    // runtime's wide printf, which would be linked in for this alone.
+    static String number(unsigned long v) {
+        std::string digits = std::to_string(v);
+        return String(digits.begin(), digits.end());
+    }
 };
 
 // Runs a Windows "fill this buffer" call; false when it fails or the value

@@ -43,9 +43,12 @@ struct Limits {
 };
 
 // Buffers for one candidate, copied into the caller's on success.
+// Empty strings at first (set here rather than by member initialisers,
+// which would put a zero-filled image of the struct into the program).
 struct CandidateBuffers {
-    char javaExe[kBufferChars] = "";
-    char version[kVersionChars] = "";
+    CandidateBuffers() { javaExe[0] = version[0] = 0; }
+    char javaExe[kBufferChars];
+    char version[kVersionChars];
     FoundRuntime view() { return {javaExe, version}; }
 };
 

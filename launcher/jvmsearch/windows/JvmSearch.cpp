@@ -50,10 +50,13 @@ const char* const kJavaHomeVariables[] = {"LORIX_JAVA_HOME", "TAVRA_JAVA_HOME"};
 
 std::string g_jvmVersion;
 
-// One runtime being checked.
+// One runtime being checked.  The buffers start as empty strings; a
+// member initialiser would have the compiler copy a zero-filled image of
+// the whole struct, which the program file would carry.
 struct Candidate {
-    char javaExe[kBufferChars] = "";
-    char version[kVersionChars] = "";
+    Candidate() { javaExe[0] = version[0] = 0; }
+    char javaExe[kBufferChars];
+    char version[kVersionChars];
 };
 
 // The state of one search: the limits, and what the last candidate that
@@ -61,8 +64,9 @@ struct Candidate {
 struct Search {
     VersionVector minimum;
     VersionVector maximum;
+    Search() { location[0] = 0; }
     Candidate passed;
-    char location[kBufferChars] = "";
+    char location[kBufferChars];  // starts empty, as the candidate's buffers
     JvmSourceKind kind = JvmSourceKind::None;
     HMODULE module = nullptr;
 };

@@ -9,6 +9,7 @@
 #include "launcher/config/Log.h"
 #include "launcher/config/windows/Errors.h"
 #include "launcher/config/windows/Paths.h"
+#include "launcher/config/windows/UserFunctions.h"
 #include "launcher/launch/OptionRules.h"
 
 namespace {
@@ -48,20 +49,25 @@ DWORD readInstanceRecord(const std::string& path) {
 }
 
 BOOL CALLBACK bringToFront(HWND window, LPARAM processId) {
+    const UserFunctions& user = *userFunctions();  // bound before the enumeration
     DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (!IsWindowVisible(window) || owner != static_cast<DWORD>(processId)) return TRUE;
+    user.windowThreadProcessId(window, &owner);
+    if (!user.isWindowVisible(window) || owner != static_cast<DWORD>(processId)) return TRUE;
     logLine(L"found window %p", window);
-    if (IsIconic(window)) {
+    if (user.isIconic(window)) {
         logLine(L"restore");
-        ShowWindow(window, SW_RESTORE);
+        user.showWindow(window, SW_RESTORE);
     }
     logLine(L"foreground");
-    SetForegroundWindow(window);
+    user.setForegroundWindow(window);
     logLine(L"popup");
-    SetForegroundWindow(GetLastActivePopup(window));
+    user.setForegroundWindow(user.lastActivePopup(window));
     logLine(L"done");
     return TRUE;
+}
+
+void bringInstanceToFront(DWORD processId) {
+    if (const UserFunctions* user = userFunctions()) user->enumWindows(bringToFront, static_cast<LPARAM>(processId));
 }
 
 void claimNumbered(const std::string& base) {
@@ -96,7 +102,7 @@ void claimSingle(const std::string& base, const std::string& path) {
         other = readInstanceRecord(path);
     }
     logLine(L"other pid %d", static_cast<int>(other));
-    if (other != 0 && configInt(kToFrontKey) != 0) EnumWindows(bringToFront, static_cast<LPARAM>(other));
+    if (other != 0 && configInt(kToFrontKey) != 0) bringInstanceToFront(other);
     logLine(L"exiting");
     fatalExit(0);
 }

@@ -139,7 +139,8 @@ public:
         wchar_t module[kBufferChars];
         DWORD n = GetModuleFileNameW(nullptr, module, kBufferChars);
         module[n < kBufferChars ? n : kBufferChars - 1] = 0;
-        return readBeside(module, bytes, path);
+        // Normally the same path: its files were just looked for.
+        return _wcsicmp(module, executableLongPath()) != 0 && readBeside(module, bytes, path);
     }
     std::wstring resolveInclude(const std::wstring& path, const std::wstring* referenceFile) override {
         wchar_t out[kBufferChars];

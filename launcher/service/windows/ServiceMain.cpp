@@ -240,7 +240,9 @@ void superviseChild(std::wstring commandLine) {
     UniqueHandle process(child.hProcess), thread(child.hThread);
     output[1].reset();
     shutdown[0].reset();
-    auto drain = std::make_shared<OutputDrain>(output[0].release());
+    // Not make_shared: built without type information, it would link the
+    // runtime's shared_ptr support and, with it, winpthread.
+    std::shared_ptr<OutputDrain> drain(new OutputDrain(output[0].release()));
     DWORD drainError = 0;
     UniqueHandle drainThread = startDrain(drain, drainError);
     if (!drainThread.valid()) {
