@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 #include <utility>
 
 #include "launcher/config/ConfigKeys.h"
@@ -185,24 +186,31 @@ bool probeVersion(const char* javaExe, uint64_t lastWrite, char* version, int ve
 // version, or none for a failure or a time-out.  A second pass of the
 // search over the same runtime asks here instead of waiting for a hanging
 // java.exe once more.
+// A launch probes a handful of executables at most: a list will do.
 struct ProbeResult {
-    bool found = false;
+    std::string javaExe;
+    uint64_t lastWrite;
+    bool found;
     std::string version;
 };
-std::map<std::pair<std::string, uint64_t>, ProbeResult> g_probed;
+std::vector<ProbeResult> g_probed;
+
+const ProbeResult* probedBefore(const char* javaExe, uint64_t lastWrite) {
+    for (const ProbeResult& result : g_probed)
+        if (result.lastWrite == lastWrite && result.javaExe == javaExe) return &result;
+    return nullptr;
+}
 
 bool probeOnce(const char* javaExe, uint64_t lastWrite, char* version, int versionSize) {
-    auto key = std::make_pair(std::string(javaExe), lastWrite);
-    auto known = g_probed.find(key);
-    if (known == g_probed.end()) {
+    const ProbeResult* known = probedBefore(javaExe, lastWrite);
+    if (!known) {
         bool found = probeVersion(javaExe, lastWrite, version, versionSize);
-        g_probed[key] = ProbeResult{found, found ? version : ""};
+        g_probed.push_back(ProbeResult{javaExe, lastWrite, found, found ? version : ""});
         return found;
     }
-    logLine(L"probed before: %S (%d)", javaExe, known->second.found ? 1 : 0);
-    const ProbeResult& result = known->second;
-    if (!result.found || result.version.size() >= static_cast<size_t>(versionSize)) return false;
-    std::memcpy(version, result.version.c_str(), result.version.size() + 1);
+    logLine(L"probed before: %S (%d)", javaExe, known->found ? 1 : 0);
+    if (!known->found || known->version.size() >= static_cast<size_t>(versionSize)) return false;
+    std::memcpy(version, known->version.c_str(), known->version.size() + 1);
     return true;
 }
 

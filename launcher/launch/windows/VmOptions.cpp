@@ -11,6 +11,7 @@
 #include "launcher/config/Log.h"
 #include "launcher/config/PathString.h"
 #include "launcher/config/RunState.h"
+#include "launcher/config/windows/Console.h"
 #include "launcher/config/windows/Errors.h"
 #include "launcher/config/windows/Extraction.h"
 #include "launcher/config/windows/Handles.h"
@@ -57,7 +58,7 @@ bool volumeIdentity(const std::wstring& path, std::wstring& identity) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) return false;
     wchar_t text[64];
-    swprintf(text, 64, L"file:%08lx:%08lx%08lx", static_cast<unsigned long>(info.dwVolumeSerialNumber),
+    formatWide(text, 64, L"file:%08lx:%08lx%08lx", static_cast<unsigned long>(info.dwVolumeSerialNumber),
              static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
     identity = text;
     return true;
