@@ -11,6 +11,7 @@
 
 #include <vector>
 
+#include "native/frame/windows/ComPtr.h"
 #include "native/frame/windows/JniStrings.h"
 #include "native/frame/windows/ShellBinding.h"
 #include "native/shell/TerminatedBytes.h"
@@ -26,30 +27,6 @@ const IID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00
 const IID kIidShellLinkDataList = {0x45E2B4AE, 0xB1C3, 0x11D0, {0xB9, 0x2F, 0x00, 0xA0, 0xC9, 0x03, 0x12, 0xE1}};
 
 const DWORD kRunAsUser = 0x2000;  // SLDF_RUNAS_USER
-
-// Owns one COM interface pointer.
-template <class Interface>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ~ComPtr() { reset(); }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-
-    Interface* get() const { return pointer_; }
-    Interface* operator->() const { return pointer_; }
-    void** put() {
-        reset();
-        return reinterpret_cast<void**>(&pointer_);
-    }
-    void reset() {
-        if (pointer_) pointer_->Release();
-        pointer_ = nullptr;
-    }
-
-private:
-    Interface* pointer_ = nullptr;
-};
 
 // A Java byte array copied out with a NUL unit behind it, so that a string
 // without its terminator is read only as far as the array goes. The array

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "native/frame/windows/ComPtr.h"
 #include "native/frame/windows/JniStrings.h"
 
 FileChooserFunctions g_fileChooserFunctions = {};
@@ -37,26 +38,6 @@ bool bindShellItemFunctions() {
     return f.createItemFromParsingName && f.createItemArrayFromItem;
 }
 
-// Releases a COM pointer when the scope ends.
-template <class T>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef() {
-        if (p_) p_->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    void** put() { return reinterpret_cast<void**>(&p_); }
-    T** putTyped() { return &p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-
-private:
-    T* p_ = nullptr;
-};
-
 // The check box states of the Java boolean[], written back on release.
 class CheckBoxStates {
 public:
@@ -78,7 +59,7 @@ private:
 };
 
 void addCheckBoxes(IFileDialog* dialog, const JavaWideArray& labels, size_t count, const CheckBoxStates& states) {
-    ComRef<IFileDialogCustomize> customize;
+    ComPtr<IFileDialogCustomize> customize;
     if (FAILED(dialog->QueryInterface(kIFileDialogCustomize, customize.put()))) return;
     bool grouped = count > 1;
     if (grouped) customize->StartVisualGroup(kOptionsGroupId, L"Options:");
@@ -87,7 +68,7 @@ void addCheckBoxes(IFileDialog* dialog, const JavaWideArray& labels, size_t coun
 }
 
 void readCheckBoxes(IFileDialog* dialog, size_t count, CheckBoxStates& states) {
-    ComRef<IFileDialogCustomize> customize;
+    ComPtr<IFileDialogCustomize> customize;
     if (count == 0 || FAILED(dialog->QueryInterface(kIFileDialogCustomize, customize.put()))) return;
     for (size_t i = 0; i < count; ++i) {
         BOOL checked = FALSE;
@@ -97,9 +78,9 @@ void readCheckBoxes(IFileDialog* dialog, size_t count, CheckBoxStates& states) {
 
 // The chosen items: the save dialog's one result as an array, or the open
 // dialog's results.
-bool chosenItems(IFileDialog* dialog, bool save, ComRef<IShellItemArray>& items) {
+bool chosenItems(IFileDialog* dialog, bool save, ComPtr<IShellItemArray>& items) {
     if (!save) return SUCCEEDED(static_cast<IFileOpenDialog*>(dialog)->GetResults(items.putTyped()));
-    ComRef<IShellItem> item;
+    ComPtr<IShellItem> item;
     if (FAILED(dialog->GetResult(item.putTyped()))) return false;
     return SUCCEEDED(g_fileChooserFunctions.createItemArrayFromItem(item.get(), kIShellItemArray, items.put()));
 }
@@ -114,7 +95,7 @@ jobjectArray pathsOf(JNIEnv* env, IShellItemArray* items) {
     jobjectArray paths = env->NewObjectArray(static_cast<jsize>(count), stringClass, nullptr);
     env->DeleteLocalRef(stringClass);
     for (DWORD i = 0; paths && i < count; ++i) {
-        ComRef<IShellItem> item;
+        ComPtr<IShellItem> item;
         if (FAILED(items->GetItemAt(i, item.putTyped()))) continue;
         wchar_t* path = nullptr;
         if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &path)) && path) {
@@ -154,7 +135,7 @@ JNIEXPORT jobjectArray JNICALL Java_com_tavra_runtime_installer_platform_win32_V
     for (size_t i = 0; i < filterCount; ++i) filters.push_back(COMDLG_FILTERSPEC{names.at(i), patterns.at(i)});
 
     if (!bindShellItemFunctions()) return nullptr;
-    ComRef<IFileDialog> dialog;
+    ComPtr<IFileDialog> dialog;
     if (FAILED(CoCreateInstance(save ? kFileSaveDialog : kFileOpenDialog, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
                                 save ? kIFileDialog : kIFileOpenDialog, dialog.put())))
         return nullptr;
@@ -171,7 +152,7 @@ JNIEXPORT jobjectArray JNICALL Java_com_tavra_runtime_installer_platform_win32_V
     if (!okText.isNull()) dialog->SetOkButtonLabel(okText.get());
     dialog->ClearClientData();
     if (!folderText.isNull()) {
-        ComRef<IShellItem> folderItem;
+        ComPtr<IShellItem> folderItem;
         if (SUCCEEDED(g_fileChooserFunctions.createItemFromParsingName(folderText.get(), nullptr, kIShellItem,
                                                                        folderItem.put())))
             dialog->SetFolder(folderItem.get());
@@ -180,7 +161,7 @@ JNIEXPORT jobjectArray JNICALL Java_com_tavra_runtime_installer_platform_win32_V
 
     if (FAILED(dialog->Show(reinterpret_cast<HWND>(ownerWindow)))) return nullptr;
     readCheckBoxes(dialog.get(), checkBoxCount, states);
-    ComRef<IShellItemArray> items;
+    ComPtr<IShellItemArray> items;
     if (!chosenItems(dialog.get(), save != JNI_FALSE, items)) return nullptr;
     return pathsOf(env, items.get());
 }
