@@ -1,12 +1,15 @@
-// A JNIEnv for benchmarks that does for strings and object arrays what a JVM
-// does and nothing more: no recording and no checks, unlike the fake JNI of
-// the tests, whose bookkeeping would dwarf the natives' own cost. Every
-// function it does not serve is null, so a native that calls one crashes at
-// once instead of measuring garbage. Objects live until endCall(), as local
-// references live until a native returns.
+// A JNIEnv for benchmarks that does for strings, object arrays and byte
+// arrays what a JVM does and nothing more: no recording and no checks,
+// unlike the fake JNI of the tests, whose bookkeeping would dwarf the
+// natives' own cost. NewByteArray allocates a zeroed array, and
+// Get/ReleaseByteArrayElements hand out and copy back a copy, as HotSpot
+// does. Every function it does not serve is null, so a native that calls one
+// crashes at once instead of measuring garbage. Objects live until
+// endCall(), as local references live until a native returns.
 #pragma once
 #include <jni.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,6 +19,8 @@ namespace lean {
 struct Object {
     std::u16string text;          // a String
     std::vector<jobject> items;   // an Object[]
+    std::vector<jbyte> bytes;     // a byte[]
+    bool isByteArray = false;
 };
 
 inline std::vector<Object*>& liveObjects() {
@@ -29,6 +34,31 @@ inline Object* newObject() {
 }
 
 inline Object* of(jobject ref) { return reinterpret_cast<Object*>(ref); }
+
+inline jsize JNICALL GetArrayLength(JNIEnv*, jarray a) {
+    return static_cast<jsize>(of(a)->isByteArray ? of(a)->bytes.size() : of(a)->items.size());
+}
+inline jbyteArray JNICALL NewByteArray(JNIEnv*, jsize length) {
+    if (length < 0) return nullptr;
+    Object* a = newObject();
+    a->isByteArray = true;
+    a->bytes.assign(static_cast<size_t>(length), 0);
+    return reinterpret_cast<jbyteArray>(a);
+}
+inline jbyte* JNICALL GetByteArrayElements(JNIEnv*, jbyteArray a, jboolean* isCopy) {
+    if (isCopy) *isCopy = JNI_TRUE;
+    std::vector<jbyte>& bytes = of(a)->bytes;
+    jbyte* copy = static_cast<jbyte*>(malloc(bytes.size() + 1));
+    if (copy && !bytes.empty()) memcpy(copy, bytes.data(), bytes.size());
+    return copy;
+}
+inline void JNICALL ReleaseByteArrayElements(JNIEnv*, jbyteArray a, jbyte* elements, jint mode) {
+    std::vector<jbyte>& bytes = of(a)->bytes;
+    if (mode != JNI_ABORT && !bytes.empty()) memcpy(bytes.data(), elements, bytes.size());
+    if (mode != JNI_COMMIT) free(elements);
+}
+inline jboolean JNICALL ExceptionCheck(JNIEnv*) { return JNI_FALSE; }
+inline void JNICALL ExceptionClear(JNIEnv*) {}
 
 inline jstring JNICALL NewString(JNIEnv*, const jchar* chars, jsize length) {
     Object* s = newObject();
@@ -64,6 +94,12 @@ inline JNIEnv* env() {
         t.DeleteLocalRef = DeleteLocalRef;
         t.NewObjectArray = NewObjectArray;
         t.SetObjectArrayElement = SetObjectArrayElement;
+        t.GetArrayLength = GetArrayLength;
+        t.NewByteArray = NewByteArray;
+        t.GetByteArrayElements = GetByteArrayElements;
+        t.ReleaseByteArrayElements = ReleaseByteArrayElements;
+        t.ExceptionCheck = ExceptionCheck;
+        t.ExceptionClear = ExceptionClear;
         return t;
     }();
     static JNIEnv environment = {&table};
@@ -74,10 +110,14 @@ inline jstring string(const std::u16string& text) {
     return NewString(env(), reinterpret_cast<const jchar*>(text.data()), static_cast<jsize>(text.size()));
 }
 
-// Frees what the call made, as the JVM drops a native's local references.
-inline void endCall() {
-    for (Object* o : liveObjects()) delete o;
-    liveObjects().clear();
+// How many objects live now: endCall(mark()) later keeps these.
+inline size_t mark() { return liveObjects().size(); }
+
+// Frees what was made since the mark, as the JVM drops a native's local
+// references when it returns.
+inline void endCall(size_t kept = 0) {
+    for (size_t i = kept; i < liveObjects().size(); ++i) delete liveObjects()[i];
+    liveObjects().resize(kept);
 }
 
 }  // namespace lean

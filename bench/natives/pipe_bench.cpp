@@ -5,10 +5,9 @@
 //
 // The natives run under two JNI environments: the fake JNI of the tests,
 // which checks and records every call (rendering arrays into its record,
-// so it costs far more per call than a JVM), and a lean environment that
-// does what a JVM does for these calls and no more: NewByteArray allocates
-// a zeroed array, Get/ReleaseByteArrayElements hand out and copy back a
-// copy. The lean figure is the one that says what the natives cost.
+// so it costs far more per call than a JVM), and the lean environment of
+// LeanJni.h, which does what a JVM does for these calls and no more. The
+// lean figure is the one that says what the natives cost.
 //
 //   pipe_bench [ROUND_TRIPS]       runs all three for 64 KiB and 100-byte blocks
 //   pipe_bench peer-native NAME    (internal) the echoing peer through the fake JNI
@@ -24,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/natives/LeanJni.h"
 #include "native/process/PipeBlock.h"
 #include "tests/natives/NativeTestSupport.h"
 
@@ -111,54 +111,6 @@ bool nativeRoundTrip(jlong pipe, jbyteArray block) {
 }
 
 
-// ---- a lean JNI environment: only what the block natives call -------------------
-
-struct LeanArray {
-    std::vector<jbyte> data;
-};
-
-LeanArray* leanArray(jobject ref) { return reinterpret_cast<LeanArray*>(ref); }
-
-jsize JNICALL leanGetArrayLength(JNIEnv*, jarray array) {
-    return static_cast<jsize>(leanArray(array)->data.size());
-}
-jbyteArray JNICALL leanNewByteArray(JNIEnv*, jsize length) {
-    if (length < 0) return nullptr;
-    LeanArray* array = new LeanArray;
-    array->data.assign(static_cast<size_t>(length), 0);
-    return reinterpret_cast<jbyteArray>(array);
-}
-jbyte* JNICALL leanGetByteArrayElements(JNIEnv*, jbyteArray array, jboolean* isCopy) {
-    if (isCopy) *isCopy = JNI_TRUE;
-    std::vector<jbyte>& data = leanArray(array)->data;
-    jbyte* copy = static_cast<jbyte*>(malloc(data.size() + 1));
-    if (copy && !data.empty()) memcpy(copy, data.data(), data.size());
-    return copy;
-}
-void JNICALL leanReleaseByteArrayElements(JNIEnv*, jbyteArray array, jbyte* elements, jint mode) {
-    std::vector<jbyte>& data = leanArray(array)->data;
-    if (mode != JNI_ABORT && !data.empty()) memcpy(data.data(), elements, data.size());
-    if (mode != JNI_COMMIT) free(elements);
-}
-jboolean JNICALL leanExceptionCheck(JNIEnv*) { return JNI_FALSE; }
-void JNICALL leanExceptionClear(JNIEnv*) {}
-void JNICALL leanDeleteLocalRef(JNIEnv*, jobject ref) { delete leanArray(ref); }
-
-struct LeanEnv {
-    JNINativeInterface_ functions = {};
-    JNIEnv env;
-    LeanEnv() {
-        functions.GetArrayLength = leanGetArrayLength;
-        functions.NewByteArray = leanNewByteArray;
-        functions.GetByteArrayElements = leanGetByteArrayElements;
-        functions.ReleaseByteArrayElements = leanReleaseByteArrayElements;
-        functions.ExceptionCheck = leanExceptionCheck;
-        functions.ExceptionClear = leanExceptionClear;
-        functions.DeleteLocalRef = leanDeleteLocalRef;
-        env.functions = &functions;
-    }
-};
-
 using ReadBlock = jbyteArray(JNICALL*)(JNIEnv*, jclass, jlong);
 using WriteBlock = jboolean(JNICALL*)(JNIEnv*, jclass, jlong, jbyteArray);
 
@@ -169,7 +121,6 @@ Function exportOf(const char* method) {
 }
 
 struct LeanBlocks {
-    LeanEnv lean;
     ReadBlock read = exportOf<ReadBlock>("readDataBlock0");
     WriteBlock write = exportOf<WriteBlock>("writeDataBlock0");
 };
@@ -179,22 +130,22 @@ int leanPeer(const wchar_t* name) {
     if (pipe == 0) return 2;
     LeanBlocks blocks;
     for (;;) {
-        jbyteArray block = blocks.read(&blocks.lean.env, nullptr, pipe);
+        jbyteArray block = blocks.read(lean::env(), nullptr, pipe);
         if (!block) break;
-        bool sent = blocks.write(&blocks.lean.env, nullptr, pipe, block);
-        delete leanArray(block);
+        bool sent = blocks.write(lean::env(), nullptr, pipe, block);
+        lean::endCall();
         if (!sent) break;
     }
     backend("closeHandle0", {pipe});
     return 0;
 }
 
-bool leanRoundTrip(LeanBlocks& blocks, jlong pipe, jbyteArray block) {
-    if (!blocks.write(&blocks.lean.env, nullptr, pipe, block)) return false;
-    jbyteArray answer = blocks.read(&blocks.lean.env, nullptr, pipe);
-    if (!answer) return false;
-    delete leanArray(answer);
-    return true;
+// The block itself was made before `kept` and survives the round trip.
+bool leanRoundTrip(LeanBlocks& blocks, jlong pipe, jbyteArray block, size_t kept) {
+    if (!blocks.write(lean::env(), nullptr, pipe, block)) return false;
+    jbyteArray answer = blocks.read(lean::env(), nullptr, pipe);
+    lean::endCall(kept);
+    return answer != nullptr;
 }
 
 // ---- the runs ----------------------------------------------------------------------
@@ -262,9 +213,10 @@ double nativeRun(size_t payload, int roundTrips, bool leanEnv) {
     if (backend("connectNamedPipe0", {pipe}).asBoolean()) {
         LeanBlocks blocks;
         jbyteArray fakeBlock = fakejni::newByteArray(std::vector<jbyte>(payload, 0x5A));
-        jbyteArray leanBlock = leanNewByteArray(nullptr, static_cast<jsize>(payload));
+        jbyteArray leanBlock = lean::NewByteArray(lean::env(), static_cast<jsize>(payload));
+        size_t kept = lean::mark();
         auto roundTrip = [&] {
-            return leanEnv ? leanRoundTrip(blocks, pipe, leanBlock) : nativeRoundTrip(pipe, fakeBlock);
+            return leanEnv ? leanRoundTrip(blocks, pipe, leanBlock, kept) : nativeRoundTrip(pipe, fakeBlock);
         };
         bool ok = true;
         for (int i = 0; i < kWarmUp && ok; ++i) ok = roundTrip();
@@ -273,7 +225,7 @@ double nativeRun(size_t payload, int roundTrips, bool leanEnv) {
         for (int i = 0; i < roundTrips && ok; ++i) ok = roundTrip();
         QueryPerformanceCounter(&end);
         if (ok) rate = roundTrips / seconds(start, end);
-        delete leanArray(leanBlock);
+        lean::endCall();
     }
     backend("closeHandle0", {pipe});
     endPeer(peer);
