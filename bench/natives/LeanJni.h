@@ -1,11 +1,13 @@
 // A JNIEnv for benchmarks that does for strings, object arrays and byte
 // arrays what a JVM does and nothing more: no recording and no checks,
 // unlike the fake JNI of the tests, whose bookkeeping would dwarf the
-// natives' own cost. NewByteArray allocates a zeroed array, and
-// Get/ReleaseByteArrayElements hand out and copy back a copy, as HotSpot
-// does. Every function it does not serve is null, so a native that calls one
-// crashes at once instead of measuring garbage. Objects live until
-// endCall(), as local references live until a native returns.
+// natives' own cost. As in HotSpot, NewByteArray takes a zeroed array from
+// memory the heap already holds (a bump pointer in an arena here, a
+// thread-local allocation buffer there), Get/ReleaseByteArrayElements hand
+// out and copy back a copy on the C heap, and the region calls copy the
+// span they name. Every function it does not serve is null, so a native
+// that calls one crashes at once instead of measuring garbage. Objects live
+// until endCall(), as local references live until a native returns.
 #pragma once
 #include <jni.h>
 
@@ -16,10 +18,17 @@
 
 namespace lean {
 
+struct Bytes {
+    jbyte* data = nullptr;
+    size_t length = 0;
+    size_t size() const { return length; }
+    bool empty() const { return length == 0; }
+};
+
 struct Object {
     std::u16string text;          // a String
     std::vector<jobject> items;   // an Object[]
-    std::vector<jbyte> bytes;     // a byte[]
+    Bytes bytes;                  // a byte[], in the arena
     bool isByteArray = false;
 };
 
@@ -28,7 +37,25 @@ inline std::vector<Object*>& liveObjects() {
     return objects;
 }
 
+// Where the arena's free part began when each live object was made, so
+// that endCall() gives the space of the objects it frees back.
+inline std::vector<size_t>& arenaTopBefore() {
+    static std::vector<size_t> tops;
+    return tops;
+}
+
+struct Arena {
+    std::vector<jbyte> memory = std::vector<jbyte>(size_t(64) << 20);  // touched once, up front
+    size_t top = 0;
+};
+
+inline Arena& arena() {
+    static Arena a;
+    return a;
+}
+
 inline Object* newObject() {
+    arenaTopBefore().push_back(arena().top);
     liveObjects().push_back(new Object);
     return liveObjects().back();
 }
@@ -40,22 +67,33 @@ inline jsize JNICALL GetArrayLength(JNIEnv*, jarray a) {
 }
 inline jbyteArray JNICALL NewByteArray(JNIEnv*, jsize length) {
     if (length < 0) return nullptr;
+    Arena& heap = arena();
+    if (static_cast<size_t>(length) > heap.memory.size() - heap.top) return nullptr;
     Object* a = newObject();
     a->isByteArray = true;
-    a->bytes.assign(static_cast<size_t>(length), 0);
+    a->bytes.data = heap.memory.data() + heap.top;
+    a->bytes.length = static_cast<size_t>(length);
+    heap.top += (a->bytes.length + 7) & ~size_t(7);
+    memset(a->bytes.data, 0, a->bytes.length);
     return reinterpret_cast<jbyteArray>(a);
 }
 inline jbyte* JNICALL GetByteArrayElements(JNIEnv*, jbyteArray a, jboolean* isCopy) {
     if (isCopy) *isCopy = JNI_TRUE;
-    std::vector<jbyte>& bytes = of(a)->bytes;
+    Bytes& bytes = of(a)->bytes;
     jbyte* copy = static_cast<jbyte*>(malloc(bytes.size() + 1));
-    if (copy && !bytes.empty()) memcpy(copy, bytes.data(), bytes.size());
+    if (copy && !bytes.empty()) memcpy(copy, bytes.data, bytes.size());
     return copy;
 }
 inline void JNICALL ReleaseByteArrayElements(JNIEnv*, jbyteArray a, jbyte* elements, jint mode) {
-    std::vector<jbyte>& bytes = of(a)->bytes;
-    if (mode != JNI_ABORT && !bytes.empty()) memcpy(bytes.data(), elements, bytes.size());
+    Bytes& bytes = of(a)->bytes;
+    if (mode != JNI_ABORT && !bytes.empty()) memcpy(bytes.data, elements, bytes.size());
     if (mode != JNI_COMMIT) free(elements);
+}
+inline void JNICALL GetByteArrayRegion(JNIEnv*, jbyteArray a, jsize start, jsize length, jbyte* into) {
+    if (length > 0) memcpy(into, of(a)->bytes.data + start, static_cast<size_t>(length));
+}
+inline void JNICALL SetByteArrayRegion(JNIEnv*, jbyteArray a, jsize start, jsize length, const jbyte* from) {
+    if (length > 0) memcpy(of(a)->bytes.data + start, from, static_cast<size_t>(length));
 }
 inline jboolean JNICALL ExceptionCheck(JNIEnv*) { return JNI_FALSE; }
 inline void JNICALL ExceptionClear(JNIEnv*) {}
@@ -98,6 +136,8 @@ inline JNIEnv* env() {
         t.NewByteArray = NewByteArray;
         t.GetByteArrayElements = GetByteArrayElements;
         t.ReleaseByteArrayElements = ReleaseByteArrayElements;
+        t.GetByteArrayRegion = GetByteArrayRegion;
+        t.SetByteArrayRegion = SetByteArrayRegion;
         t.ExceptionCheck = ExceptionCheck;
         t.ExceptionClear = ExceptionClear;
         return t;
@@ -116,8 +156,11 @@ inline size_t mark() { return liveObjects().size(); }
 // Frees what was made since the mark, as the JVM drops a native's local
 // references when it returns.
 inline void endCall(size_t kept = 0) {
+    if (kept >= liveObjects().size()) return;
     for (size_t i = kept; i < liveObjects().size(); ++i) delete liveObjects()[i];
+    arena().top = arenaTopBefore()[kept];
     liveObjects().resize(kept);
+    arenaTopBefore().resize(kept);
 }
 
 }  // namespace lean

@@ -9,12 +9,19 @@
 // LeanJni.h, which does what a JVM does for these calls and no more. The
 // lean figure is the one that says what the natives cost.
 //
-//   pipe_bench [ROUND_TRIPS]       runs all three for 64 KiB and 100-byte blocks
-//   pipe_bench peer-native NAME    (internal) the echoing peer through the fake JNI
-//   pipe_bench peer-lean NAME      (internal) the echoing peer through the lean env
-//   pipe_bench peer-raw NAME       (internal) the echoing peer with plain calls
+// The raw loop runs twice: as it is, and with the FlushFileBuffers after
+// each write that writeDataBlock0 must make (it waits until the peer has
+// read the block), so that the second ratio is what the natives' own work
+// costs and the first includes the flush.
+//
+//   pipe_bench [ROUND_TRIPS]           runs all four kinds for 64 KiB and 100-byte blocks
+//   pipe_bench peer-native NAME        (internal) the echoing peer through the fake JNI
+//   pipe_bench peer-lean NAME          (internal) the echoing peer through the lean env
+//   pipe_bench peer-raw NAME           (internal) the echoing peer with plain calls
+//   pipe_bench peer-raw-flushed NAME   (internal) the same, flushing after each write
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -55,17 +62,20 @@ bool writeAll(HANDLE pipe, const uint8_t* from, DWORD count) {
     return true;
 }
 
-// One block: the length and the payload in one write; read back the same way.
-bool rawRoundTrip(HANDLE pipe, std::vector<uint8_t>& block) {
+// One block: the length and the payload in one write, flushed when asked
+// (FlushFileBuffers waits until the peer has read it, as writeDataBlock0
+// must); read back the same way.
+bool rawRoundTrip(HANDLE pipe, std::vector<uint8_t>& block, bool flush) {
     int32_t length = static_cast<int32_t>(block.size() - kBlockLengthBytes);
     encodeBlockLength(length, block.data());
     if (!writeAll(pipe, block.data(), static_cast<DWORD>(block.size()))) return false;
+    if (flush) FlushFileBuffers(pipe);
     if (!readAll(pipe, block.data(), kBlockLengthBytes)) return false;
     if (decodeBlockLength(block.data()) != length) return false;
     return readAll(pipe, block.data() + kBlockLengthBytes, static_cast<DWORD>(length));
 }
 
-int rawPeer(const wchar_t* name) {
+int rawPeer(const wchar_t* name, bool flush) {
     HANDLE pipe = INVALID_HANDLE_VALUE;
     for (int i = 0; i < 500 && pipe == INVALID_HANDLE_VALUE; ++i) {
         pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -79,6 +89,7 @@ int rawPeer(const wchar_t* name) {
         block.resize(kBlockLengthBytes + static_cast<size_t>(length));
         if (!readAll(pipe, block.data() + kBlockLengthBytes, static_cast<DWORD>(length))) break;
         if (!writeAll(pipe, block.data(), static_cast<DWORD>(block.size()))) break;
+        if (flush) FlushFileBuffers(pipe);
     }
     CloseHandle(pipe);
     return 0;
@@ -150,6 +161,20 @@ bool leanRoundTrip(LeanBlocks& blocks, jlong pipe, jbyteArray block, size_t kept
 
 // ---- the runs ----------------------------------------------------------------------
 
+// One connection of each kind stays open for the whole run, each with its
+// own echoing peer, and the kinds take turns in short batches: the machine's
+// load drifts over seconds, and ratios of neighbouring batches cancel it
+// where whole runs one after another would not.
+enum Kind { kRaw, kRawFlushed, kLean, kFake, kKinds };
+const wchar_t* const kPeerModes[kKinds] = {L"peer-raw", L"peer-raw-flushed", L"peer-lean", L"peer-native"};
+
+struct Connection {
+    Kind kind;
+    HANDLE pipe = INVALID_HANDLE_VALUE;  // raw kinds
+    jlong handle = -1;                   // natives
+    PROCESS_INFORMATION peer = {};
+};
+
 PROCESS_INFORMATION startPeer(const wchar_t* mode, const std::wstring& name) {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -161,15 +186,30 @@ PROCESS_INFORMATION startPeer(const wchar_t* mode, const std::wstring& name) {
     return peer;
 }
 
-void endPeer(PROCESS_INFORMATION& peer) {
-    if (!peer.hProcess) return;
-    if (WaitForSingleObject(peer.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(peer.hProcess, 1);
-    CloseHandle(peer.hProcess);
-    CloseHandle(peer.hThread);
+bool open(Connection& c) {
+    std::wstring name = L"\\\\.\\pipe\\tvrbench_" + std::to_wstring(c.kind) + L"_" +
+                        std::to_wstring(GetCurrentProcessId());
+    if (c.kind == kRaw || c.kind == kRawFlushed) {
+        c.pipe = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
+                                  PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
+                                  65536, 65536, 0, nullptr);
+        if (c.pipe == INVALID_HANDLE_VALUE) return false;
+        c.peer = startPeer(kPeerModes[c.kind], name);
+        return ConnectNamedPipe(c.pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
+    }
+    c.handle = backend("createListener0", {fakejni::newString(name)}).asLong();
+    if (c.handle == -1) return false;
+    c.peer = startPeer(kPeerModes[c.kind], name);
+    return backend("connectNamedPipe0", {c.handle}).asBoolean();
 }
 
-std::wstring pipeName(const wchar_t* kind) {
-    return L"\\\\.\\pipe\\tvrbench_" + std::wstring(kind) + L"_" + std::to_wstring(GetCurrentProcessId());
+void close(Connection& c) {
+    if (c.pipe != INVALID_HANDLE_VALUE) CloseHandle(c.pipe);
+    if (c.handle != -1) backend("closeHandle0", {c.handle});
+    if (!c.peer.hProcess) return;
+    if (WaitForSingleObject(c.peer.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(c.peer.hProcess, 1);
+    CloseHandle(c.peer.hProcess);
+    CloseHandle(c.peer.hThread);
 }
 
 double seconds(LARGE_INTEGER start, LARGE_INTEGER end) {
@@ -178,70 +218,57 @@ double seconds(LARGE_INTEGER start, LARGE_INTEGER end) {
     return static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-const int kWarmUp = 50;
-
-// Round trips per second, or 0 when the run failed.
-double rawRun(size_t payload, int roundTrips) {
-    std::wstring name = pipeName(L"raw");
-    HANDLE pipe = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
-                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
-                                   65536, 65536, 0, nullptr);
-    if (pipe == INVALID_HANDLE_VALUE) return 0;
-    PROCESS_INFORMATION peer = startPeer(L"peer-raw", name);
-    double rate = 0;
-    if (ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
-        std::vector<uint8_t> block(kBlockLengthBytes + payload, 0x5A);
-        bool ok = true;
-        for (int i = 0; i < kWarmUp && ok; ++i) ok = rawRoundTrip(pipe, block);
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
-        for (int i = 0; i < roundTrips && ok; ++i) ok = rawRoundTrip(pipe, block);
-        QueryPerformanceCounter(&end);
-        if (ok) rate = roundTrips / seconds(start, end);
+// Round trips per second of one batch, or 0 when a round trip failed.
+double batch(Connection& c, size_t payload, int roundTrips) {
+    std::vector<uint8_t> raw(kBlockLengthBytes + payload, 0x5A);
+    LeanBlocks blocks;
+    jbyteArray fakeBlock = fakejni::newByteArray(std::vector<jbyte>(payload, 0x5A));
+    jbyteArray leanBlock = lean::NewByteArray(lean::env(), static_cast<jsize>(payload));
+    size_t kept = lean::mark();
+    bool ok = true;
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    for (int i = 0; i < roundTrips && ok; ++i) {
+        switch (c.kind) {
+            case kRaw: ok = rawRoundTrip(c.pipe, raw, false); break;
+            case kRawFlushed: ok = rawRoundTrip(c.pipe, raw, true); break;
+            case kLean: ok = leanRoundTrip(blocks, c.handle, leanBlock, kept); break;
+            default: ok = nativeRoundTrip(c.handle, fakeBlock); break;
+        }
     }
-    CloseHandle(pipe);
-    endPeer(peer);
-    return rate;
+    QueryPerformanceCounter(&end);
+    lean::endCall();
+    fakejni::env()->DeleteLocalRef(fakeBlock);
+    return ok ? roundTrips / seconds(start, end) : 0;
 }
 
-double nativeRun(size_t payload, int roundTrips, bool leanEnv) {
-    std::wstring name = pipeName(leanEnv ? L"lean" : L"native");
-    jlong pipe = backend("createListener0", {fakejni::newString(name)}).asLong();
-    if (pipe == -1) return 0;
-    PROCESS_INFORMATION peer = startPeer(leanEnv ? L"peer-lean" : L"peer-native", name);
-    double rate = 0;
-    if (backend("connectNamedPipe0", {pipe}).asBoolean()) {
-        LeanBlocks blocks;
-        jbyteArray fakeBlock = fakejni::newByteArray(std::vector<jbyte>(payload, 0x5A));
-        jbyteArray leanBlock = lean::NewByteArray(lean::env(), static_cast<jsize>(payload));
-        size_t kept = lean::mark();
-        auto roundTrip = [&] {
-            return leanEnv ? leanRoundTrip(blocks, pipe, leanBlock, kept) : nativeRoundTrip(pipe, fakeBlock);
-        };
-        bool ok = true;
-        for (int i = 0; i < kWarmUp && ok; ++i) ok = roundTrip();
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
-        for (int i = 0; i < roundTrips && ok; ++i) ok = roundTrip();
-        QueryPerformanceCounter(&end);
-        if (ok) rate = roundTrips / seconds(start, end);
-        lean::endCall();
-    }
-    backend("closeHandle0", {pipe});
-    endPeer(peer);
-    return rate;
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
 }
 
-void compare(const char* label, size_t payload, int roundTrips) {
-    // Alternate the runs so that none gets a quieter machine.
-    double raw = 0, lean = 0, fake = 0;
-    for (int pass = 0; pass < 2; ++pass) {
-        raw += rawRun(payload, roundTrips) / 2;
-        lean += nativeRun(payload, roundTrips, true) / 2;
-        fake += nativeRun(payload, roundTrips, false) / 2;
+// goal: the least ratio of the natives to the raw loop, or 0 for none.
+void compare(Connection (&connections)[kKinds], const char* label, size_t payload, int roundTrips, double goal) {
+    const int kBatches = 15;
+    const int perBatch = roundTrips / kBatches > 0 ? roundTrips / kBatches : 1;
+    std::vector<double> rates[kKinds], leanRatio, leanFlushedRatio, fakeRatio;
+    for (Connection& c : connections) batch(c, payload, perBatch / 4 + 1);  // warm up
+    for (int b = 0; b < kBatches; ++b) {
+        double rate[kKinds];
+        for (int k = 0; k < kKinds; ++k) rates[k].push_back(rate[k] = batch(connections[k], payload, perBatch));
+        if (rate[kRaw] <= 0 || rate[kRawFlushed] <= 0) continue;
+        leanRatio.push_back(rate[kLean] / rate[kRaw]);
+        leanFlushedRatio.push_back(rate[kLean] / rate[kRawFlushed]);
+        fakeRatio.push_back(rate[kFake] / rate[kRaw]);
     }
-    printf("%-7s raw loop %7.0f/s   natives, lean env %7.0f/s (ratio %.2f)   natives, fake JNI %7.0f/s (ratio %.2f)\n",
-           label, raw, lean, raw > 0 ? lean / raw : 0.0, fake, raw > 0 ? fake / raw : 0.0);
+    printf("%-7s raw loop %6.0f/s   raw loop with flush %6.0f/s   natives, lean env %6.0f/s"
+           " (ratio %.2f to the raw loop, %.2f to the loop with flush)   natives, fake JNI %6.0f/s (ratio %.2f)\n",
+           label, median(rates[kRaw]), median(rates[kRawFlushed]), median(rates[kLean]), median(leanRatio),
+           median(leanFlushedRatio), median(rates[kFake]), median(fakeRatio));
+    if (goal > 0) {
+        printf("%-7s goal: natives, lean env >= %.2fx the raw loop: %s\n", label, goal,
+               median(leanRatio) >= goal ? "met" : "not met");
+    }
     fflush(stdout);
 }
 
@@ -250,14 +277,24 @@ void compare(const char* label, size_t payload, int roundTrips) {
 int main(int argc, char** argv) {
     // Pipe names are ASCII: the narrow arguments carry them unchanged.
     std::wstring name = argc >= 3 ? std::wstring(argv[2], argv[2] + strlen(argv[2])) : std::wstring();
-    if (argc >= 3 && strcmp(argv[1], "peer-raw") == 0) return rawPeer(name.c_str());
+    if (argc >= 3 && strcmp(argv[1], "peer-raw") == 0) return rawPeer(name.c_str(), false);
+    if (argc >= 3 && strcmp(argv[1], "peer-raw-flushed") == 0) return rawPeer(name.c_str(), true);
     if (argc >= 3 && strcmp(argv[1], "peer-native") == 0) return nativePeer(name.c_str());
     if (argc >= 3 && strcmp(argv[1], "peer-lean") == 0) return leanPeer(name.c_str());
-    int roundTrips = argc >= 2 ? atoi(argv[1]) : 2000;
-    if (roundTrips <= 0) roundTrips = 2000;
-    printf("pipe block round trips per second between two processes, %d per run (a block there and back)\n",
+    int roundTrips = argc >= 2 ? atoi(argv[1]) : 3000;
+    if (roundTrips <= 0) roundTrips = 3000;
+    printf("pipe block round trips per second between two processes, %d of each kind in 15 alternating batches\n"
+           "(a block there and back; figures are the medians of the batches and of neighbouring batches' ratios)\n",
            roundTrips);
-    compare("64 KiB", 65536, roundTrips);
-    compare("100 B", 100, roundTrips * 5);
-    return 0;
+    Connection connections[kKinds] = {{kRaw}, {kRawFlushed}, {kLean}, {kFake}};
+    bool opened = true;
+    for (Connection& c : connections) opened = opened && open(c);
+    if (opened) {
+        compare(connections, "64 KiB", 65536, roundTrips, 0.9);
+        compare(connections, "100 B", 100, roundTrips * 5, 0);
+    } else {
+        printf("could not connect the peers\n");
+    }
+    for (Connection& c : connections) close(c);
+    return opened ? 0 : 1;
 }
