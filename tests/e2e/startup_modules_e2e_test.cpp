@@ -2,6 +2,8 @@
 // window is shown.  A /run that reaches main without showing anything must
 // not have it, nor a service verb; a message box still works (see
 // startup_e2e_test and instance_e2e_test for the box and the bring-to-front).
+// Nor does a /run load advapi32 (and sechost with it): its registry reads go
+// to kernel32, and advapi32 is delay-loaded for the service verbs.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -76,6 +78,8 @@ TEST_F(StartupModules, RunReachesMainWithoutUser32) {
     ASSERT_TRUE(has(modules, L"jvm.dll")) << "main was not seen running, or the modules could not be read";
     EXPECT_FALSE(has(modules, L"user32.dll"));
     EXPECT_FALSE(has(modules, L"gdi32.dll"));
+    EXPECT_FALSE(has(modules, L"advapi32.dll"));
+    EXPECT_FALSE(has(modules, L"sechost.dll"));
 }
 
 }  // namespace

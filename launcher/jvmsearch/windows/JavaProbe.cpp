@@ -14,6 +14,7 @@
 #include "launcher/config/Log.h"
 #include "launcher/config/windows/Handles.h"
 #include "launcher/config/windows/Paths.h"
+#include "launcher/config/windows/RegistryFunctions.h"
 #include "launcher/config/windows/TempDir.h"
 #include "launcher/jvmsearch/JavaText.h"
 #include "launcher/jvmsearch/windows/RegistryKey.h"
@@ -52,7 +53,7 @@ FILETIME toFileTime(uint64_t value) {
 bool cachedLastWriteMatches(HKEY key, uint64_t lastWrite) {
     FILETIME stored = {};
     DWORD bytes = sizeof stored;
-    if (RegQueryValueExA(key, kLastWriteTimeValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&stored), &bytes) !=
+    if (registry().queryValueA(key, kLastWriteTimeValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&stored), &bytes) !=
         ERROR_SUCCESS)
         return false;
     FILETIME current = toFileTime(lastWrite);
@@ -238,7 +239,7 @@ bool lookupCachedVersion(const char* javaExe, uint64_t lastWrite, char* version,
 
     std::string stored(kCachedVersionBytes + 1, '\0');
     DWORD bytes = kCachedVersionBytes;
-    if (RegQueryValueExA(key.get(), kVersionValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&stored[0]), &bytes) !=
+    if (registry().queryValueA(key.get(), kVersionValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&stored[0]), &bytes) !=
         ERROR_SUCCESS)
         return false;
     stored[bytes] = 0;  // also terminates a value stored without its NUL
@@ -255,15 +256,15 @@ bool lookupCachedVersion(const char* javaExe, uint64_t lastWrite, char* version,
 
 void storeCachedVersion(const char* javaExe, uint64_t lastWrite, const char* version) {
     UniqueHKey key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, versionCacheKey(javaExe).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    if (registry().createKeyA(HKEY_CURRENT_USER, versionCacheKey(javaExe).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         key.put(), nullptr) != ERROR_SUCCESS) {
         key.reset();
         return;
     }
     FILETIME written = toFileTime(lastWrite);
-    RegSetValueExA(key.get(), kLastWriteTimeValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&written),
+    registry().setValueA(key.get(), kLastWriteTimeValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&written),
                    sizeof written);
-    RegSetValueExA(key.get(), kVersionValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+    registry().setValueA(key.get(), kVersionValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
                    static_cast<DWORD>(std::strlen(version)));
 }
 

@@ -7,6 +7,7 @@
 #include "launcher/config/ConfigKeys.h"
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Log.h"
+#include "launcher/config/windows/RegistryFunctions.h"
 #include "launcher/jvmsearch/JavaText.h"
 #include "launcher/jvmsearch/SearchSequence.h"
 #include "launcher/jvmsearch/windows/JavaProbe.h"
@@ -169,7 +170,7 @@ bool readInstallations(HKEY root, const char* applicationId, REGSAM extraAccess,
         return false;
     }
     DWORD bytes = kBufferChars - 1;
-    error = RegQueryValueExA(key.get(), applicationId, nullptr, nullptr, reinterpret_cast<BYTE*>(directories), &bytes);
+    error = registry().queryValueA(key.get(), applicationId, nullptr, nullptr, reinterpret_cast<BYTE*>(directories), &bytes);
     if (error != ERROR_SUCCESS || bytes == 0) {
         logLine(L"could not query value node %d", static_cast<int>(error));
         return false;

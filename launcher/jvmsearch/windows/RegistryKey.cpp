@@ -1,9 +1,10 @@
 #include "launcher/jvmsearch/windows/RegistryKey.h"
 
 #include "launcher/config/ConfigTables.h"
+#include "launcher/config/windows/RegistryFunctions.h"
 
 bool openRegistryKey(HKEY root, const char* path, REGSAM extraAccess, UniqueHKey& key, LONG* error) {
-    LONG result = RegOpenKeyExA(root, path, 0, KEY_READ | extraAccess, key.put());
+    LONG result = registry().openKeyA(root, path, 0, KEY_READ | extraAccess, key.put());
     if (error) *error = result;
     if (result != ERROR_SUCCESS) key.reset();
     return result == ERROR_SUCCESS;
@@ -13,7 +14,7 @@ bool readRegistryString(HKEY key, const char* name, char* out, DWORD size) {
     if (size == 0) return false;
     out[0] = 0;
     DWORD bytes = size - 1;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(out), &bytes) != ERROR_SUCCESS) {
+    if (registry().queryValueA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(out), &bytes) != ERROR_SUCCESS) {
         out[0] = 0;
         return false;
     }
@@ -26,7 +27,7 @@ std::vector<std::string> registrySubkeyNames(HKEY key) {
     char name[kBufferChars];
     for (DWORD index = 0;; ++index) {
         DWORD length = kBufferChars;
-        LONG result = RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        LONG result = registry().enumKeyA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (result == ERROR_NO_MORE_ITEMS) break;
         // A name that does not fit the buffer is skipped; any other error
         // ends the enumeration, which would otherwise fail at every index.

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "launcher/config/windows/RegistryFunctions.h"
+
 class UniqueHKey {
 public:
     UniqueHKey() = default;
@@ -21,7 +23,7 @@ public:
         return &key_;
     }
     void reset() {
-        if (key_) RegCloseKey(key_);
+        if (key_) registry().closeKey(key_);
         key_ = nullptr;
     }
 

@@ -9,6 +9,7 @@
 #include "launcher/config/Log.h"
 #include "launcher/config/windows/Errors.h"
 #include "launcher/config/windows/Paths.h"
+#include "launcher/config/windows/RegistryFunctions.h"
 #include "launcher/config/windows/UserFunctions.h"
 #include "launcher/launch/OptionRules.h"
 
@@ -31,20 +32,20 @@ std::string instancePath() {
 
 void writeInstanceRecord(const std::string& path) {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+    if (registry().createKeyA(HKEY_CURRENT_USER, kRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         return;
     DWORD pid = GetCurrentProcessId();
-    RegSetValueExA(key, path.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&pid), sizeof pid);
-    RegCloseKey(key);
+    registry().setValueA(key, path.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&pid), sizeof pid);
+    registry().closeKey(key);
 }
 
 DWORD readInstanceRecord(const std::string& path) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    if (registry().openKeyA(HKEY_CURRENT_USER, kRecordKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
     DWORD pid = 0, type = 0, size = sizeof pid;
-    LONG result = RegQueryValueExA(key, path.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&pid), &size);
-    RegCloseKey(key);
+    LONG result = registry().queryValueA(key, path.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&pid), &size);
+    registry().closeKey(key);
     return result == ERROR_SUCCESS && size == sizeof pid ? pid : 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "launcher/config/ConfigTables.h"
 #include "launcher/config/Log.h"
+#include "launcher/config/windows/RegistryFunctions.h"
 #include "launcher/jvmsearch/windows/RegistryKey.h"
 
 EventLogFunctions g_eventLogFunctions = {RegisterEventSourceW, ReportEventW, DeregisterEventSource};
@@ -18,11 +19,11 @@ constexpr wchar_t kApplicationLogKey[] = L"SYSTEM\\CurrentControlSet\\Services\\
 // The message file the source names, empty when there is none.
 std::wstring registeredMessageFile(const std::wstring& keyPath) {
     UniqueHKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+    if (registry().openKeyW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return std::wstring();
     wchar_t file[kBufferChars + 1] = {};
     DWORD type = 0, size = kBufferChars * sizeof(wchar_t);
-    if (RegQueryValueExW(key.get(), L"EventMessageFile", nullptr, &type, reinterpret_cast<BYTE*>(file), &size) !=
+    if (registry().queryValueW(key.get(), L"EventMessageFile", nullptr, &type, reinterpret_cast<BYTE*>(file), &size) !=
             ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return std::wstring();
@@ -37,16 +38,16 @@ std::wstring eventSourceKeyPath(const wchar_t* serviceName) { return kApplicatio
 bool registerEventSource(const wchar_t* serviceName, const wchar_t* messageFile) {
     std::wstring path = eventSourceKeyPath(serviceName);
     UniqueHKey key;
-    LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+    LONG error = registry().createKeyW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
                                  nullptr);
     if (error == ERROR_SUCCESS) {
         DWORD fileBytes = static_cast<DWORD>((wcslen(messageFile) + 1) * sizeof(wchar_t));
-        error = RegSetValueExW(key.get(), L"EventMessageFile", 0, REG_EXPAND_SZ,
+        error = registry().setValueW(key.get(), L"EventMessageFile", 0, REG_EXPAND_SZ,
                                reinterpret_cast<const BYTE*>(messageFile), fileBytes);
     }
     if (error == ERROR_SUCCESS) {
         DWORD types = kEventTypesSupported;
-        error = RegSetValueExW(key.get(), L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
+        error = registry().setValueW(key.get(), L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
                                sizeof types);
     }
     if (error != ERROR_SUCCESS) {
@@ -62,7 +63,7 @@ void removeEventSource(const wchar_t* serviceName, const wchar_t* messageFile, b
     std::wstring registered = registeredMessageFile(path);
     bool ours = !registered.empty() && _wcsicmp(registered.c_str(), messageFile) == 0;
     if (!serviceDeleted && !ours) return;
-    LONG error = RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());
+    LONG error = registry().deleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());
     if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND)
         logLine(L"could not remove the event source %s (%d)", path.c_str(), static_cast<int>(error));
 }

@@ -3,6 +3,7 @@
 // restart marker), drains the child's output, forwards a stop or shutdown
 // request to the child's standard input, and reports the service stopped
 // when the child ends.
+#include "launcher/config/windows/RegistryFunctions.h"
 #include "launcher/service/windows/ServiceHost.h"
 
 #include <windows.h>
@@ -302,14 +303,14 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
 DWORD childPriority(const wchar_t* serviceName) {
     HKEY key;
     DWORD priority = NORMAL_PRIORITY_CLASS;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPriorityKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return priority;
+    if (registry().openKeyA(HKEY_LOCAL_MACHINE, kPriorityKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return priority;
     DWORD value = 0, size = sizeof value;
-    if (RegQueryValueExW(key, serviceName, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+    if (registry().queryValueW(key, serviceName, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
         size == sizeof value) {
         logLine(L"using priority %d", static_cast<int>(value));
         priority = value;
     }
-    RegCloseKey(key);
+    registry().closeKey(key);
     return priority;
 }
 
