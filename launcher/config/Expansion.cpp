@@ -87,6 +87,9 @@ template <class Ch> void expandVariables(Ch* text, size_t capacity, VariableSour
         if (std::basic_string<Ch>(text, length(text)).find(pattern) == std::basic_string<Ch>::npos) continue;
         replaceVariable(text, capacity, pattern, source.value(v.value));
     }
+    // Every environment pattern starts with "${": a text without one has
+    // nothing left to expand, and the environment block is not read.
+    if (std::basic_string<Ch>(text, length(text)).find(widen<Ch>("${")) == std::basic_string<Ch>::npos) return;
     const Ch* entry = source.environmentBlock();
     for (; entry && *entry; entry += length(entry) + 1) {
         std::basic_string<Ch> line(entry);

@@ -56,10 +56,11 @@ bool hasExtension(const std::string& name, const char* extension) {
 
 // Appends the directory's ".jar" archives, then its ".zip" ones, each
 // resolved and followed by ";", from one listing of the directory.  False
-// when the directory does not exist.
+// when the directory does not exist.  A listing that matches anything
+// proves that it does; only one that matches nothing asks separately.
 bool addArchivesOf(const std::string& dir, std::string& target, OptionWorld& world) {
-    if (!world.exists(dir)) return false;
-    std::vector<std::string> names = world.listNames(dir + "\\*");
+    std::vector<std::string> names;
+    if (!world.listNames(dir + "\\*", names) && !world.exists(dir)) return false;
     for (const char* extension : {".jar", ".zip"})
         for (const std::string& name : names)
             if (hasExtension(name, extension)) target += world.resolve(dir + "\\" + name) + ";";

@@ -46,8 +46,10 @@ public:
     // Resolved, normalised, case kept.
     virtual std::string fullPath(const std::string& path) = 0;
     virtual bool exists(const std::string& path) = 0;
-    // File names matching a pattern like "C:\dir\*", in listing order.
-    virtual std::vector<std::string> listNames(const std::string& pattern) = 0;
+    // File names matching a pattern like "C:\dir\*" into `names`, in
+    // listing order; false when nothing matched, which leaves open whether
+    // the directory exists.
+    virtual bool listNames(const std::string& pattern, std::vector<std::string>& names) = 0;
     // False when the variable is not set (`undefined` tells whether it is
     // missing, rather than unreadable).  An empty variable is not set
     // either (its value is empty and `undefined` false).

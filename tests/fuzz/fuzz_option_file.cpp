@@ -32,7 +32,7 @@ public:
     std::string resolve(const std::string& path) override { return path; }
     std::string fullPath(const std::string& path) override { return path; }
     bool exists(const std::string&) override { return false; }
-    std::vector<std::string> listNames(const std::string&) override { return {}; }
+    bool listNames(const std::string&, std::vector<std::string>&) override { return false; }
     bool environmentVariable(const std::string&, std::string&, bool& undefined) override {
         undefined = true;
         return false;

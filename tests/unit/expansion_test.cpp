@@ -20,12 +20,14 @@ public:
     };
     std::wstring environment;  // "A=1|B=2|" with | for NUL
     std::map<VariableValue, int> asked;
+    int blocksRead = 0;
 
     std::wstring value(VariableValue which) override {
         ++asked[which];
         return values[which];
     }
     const wchar_t* environmentBlock() override {
+        ++blocksRead;
         block_ = environment;
         for (wchar_t& c : block_)
             if (c == L'|') c = 0;
@@ -122,4 +124,17 @@ TEST(Expansion, NarrowVariantUsesTheSameRules) {
     buffer.resize(100, 0);
     replaceVariable<char>(buffer.data(), buffer.size(), "%TAVRA_PATHLIST_SEPARATOR%", ";");
     EXPECT_STREQ(buffer.data(), "a;b");
+}
+
+TEST(Expansion, TheEnvironmentIsReadOnlyWhenAPatternIsLeft) {
+    FakeSource s;
+    s.environment = L"A=1|";
+    EXPECT_EQ(expand(L"plain %A% text", s), L"plain %A% text");
+    EXPECT_EQ(expand(L"%LORIX_EXEDIR%lib", s), L"C:\\App\\bin\\lib");
+    EXPECT_EQ(s.blocksRead, 0);
+    // A fixed variable's value may itself name an environment variable.
+    s.values[VariableValue::JvmHome] = L"${A}\\jre";
+    EXPECT_EQ(expand(L"%LORIX_JVM_HOME%", s), L"1\\jre");
+    EXPECT_EQ(expand(L"${A}", s), L"1");
+    EXPECT_EQ(s.blocksRead, 2);
 }

@@ -30,6 +30,7 @@ public:
     bool hasDefaultFile = false;
     std::vector<std::pair<int, std::string>> fatals;
     std::map<std::string, int> listings;  // listNames calls by pattern
+    std::map<std::string, int> probes;    // exists calls by path
 
     std::string configText(int key) override { return config.count(key) ? config[key] : ""; }
     std::wstring configWideText(int key) override { return wideAscii(configText(key)); }
@@ -50,16 +51,20 @@ public:
         for (size_t at; (at = p.find("\\bin\\..\\")) != std::string::npos;) p.replace(at, 8, "\\");
         return p;
     }
-    bool exists(const std::string& path) override { return directories.count(path) > 0; }
-    std::vector<std::string> listNames(const std::string& pattern) override {
+    bool exists(const std::string& path) override {
+        ++probes[path];
+        return directories.count(path) > 0;
+    }
+    bool listNames(const std::string& pattern, std::vector<std::string>& names) override {
         ++listings[pattern];
         size_t star = pattern.rfind("\\*");
         std::string dir = pattern.substr(0, star), extension = pattern.substr(star + 2);
-        std::vector<std::string> names;
-        for (const std::string& n : directories[dir])
+        auto found = directories.find(dir);
+        if (found == directories.end()) return false;
+        for (const std::string& n : found->second)
             if (n.size() > extension.size() && n.compare(n.size() - extension.size(), extension.size(), extension) == 0)
                 names.push_back(n);
-        return names;
+        return !names.empty();
     }
     bool environmentVariable(const std::string& name, std::string& value, bool& undefined) override {
         undefined = !environment.count(name);
@@ -283,7 +288,22 @@ TEST_F(Assembly, ADirectoryIsListedOnceForItsJarsThenItsZips) {
     EXPECT_EQ(classPath(assemble()), "C:\\app\\bin\\dir\\a.Jar;C:\\app\\bin\\dir\\d.jar;C:\\app\\bin\\dir\\b.ZIP");
     EXPECT_TRUE(ok);
     EXPECT_EQ(world.listings["C:\\app\\bin\\dir\\*"], 1);
-    EXPECT_EQ(world.listings.count("C:\\app\\bin\\absent\\*"), 0u);  // not listed when it does not exist
+    // What listed is not probed again; what did not is asked whether it exists.
+    EXPECT_EQ(world.probes.count("C:\\app\\bin\\dir"), 0u);
+    EXPECT_EQ(world.probes["C:\\app\\bin\\absent"], 1);
+}
+
+// A directory whose listing matches nothing still exists: a required
+// entry naming it is found, and adds nothing.
+TEST_F(Assembly, AnEmptyDirectoryIsFoundWithoutArchives) {
+    world.directories["C:\\app\\bin\\empty"] = {};
+    world.config[121] = "S1empty";
+    facts.tavraFlavour = false;
+    facts.extractionDirectory = "C:\\none";
+    EXPECT_EQ(classPath(assemble()), "");
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(world.fatals.empty());
+    EXPECT_EQ(world.probes["C:\\app\\bin\\empty"], 1);
 }
 
 // No extraction directory: nothing is looked for at the root of the drive.

@@ -117,14 +117,13 @@ public:
         return out;
     }
     bool exists(const std::string& path) override { return pathExistsNarrow(path.c_str()); }
-    std::vector<std::string> listNames(const std::string& pattern) override {
-        std::vector<std::string> names;
+    bool listNames(const std::string& pattern, std::vector<std::string>& names) override {
         WIN32_FIND_DATAA entry;
         UniqueFindHandle find(FindFirstFileA(pattern.c_str(), &entry));
-        if (!find.valid()) return names;
+        if (!find.valid()) return false;
         do names.push_back(entry.cFileName);
         while (FindNextFileA(find.get(), &entry));
-        return names;
+        return true;
     }
     // GetEnvironmentVariableA gives 0 for an empty variable as for a
     // missing one; only the error code tells them apart.
