@@ -239,8 +239,8 @@ bool lookupCachedVersion(const char* javaExe, uint64_t lastWrite, char* version,
 
     std::string stored(kCachedVersionBytes + 1, '\0');
     DWORD bytes = kCachedVersionBytes;
-    if (registry().queryValueA(key.get(), kVersionValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&stored[0]), &bytes) !=
-        ERROR_SUCCESS)
+    if (registry().queryValueA(key.get(), kVersionValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&stored[0]),
+                               &bytes) != ERROR_SUCCESS)
         return false;
     stored[bytes] = 0;  // also terminates a value stored without its NUL
     const char* value = stored.c_str();
@@ -256,16 +256,16 @@ bool lookupCachedVersion(const char* javaExe, uint64_t lastWrite, char* version,
 
 void storeCachedVersion(const char* javaExe, uint64_t lastWrite, const char* version) {
     UniqueHKey key;
-    if (registry().createKeyA(HKEY_CURRENT_USER, versionCacheKey(javaExe).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        key.put(), nullptr) != ERROR_SUCCESS) {
+    if (registry().createKeyA(HKEY_CURRENT_USER, versionCacheKey(javaExe).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
         key.reset();
         return;
     }
     FILETIME written = toFileTime(lastWrite);
     registry().setValueA(key.get(), kLastWriteTimeValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&written),
-                   sizeof written);
+                         sizeof written);
     registry().setValueA(key.get(), kVersionValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                   static_cast<DWORD>(std::strlen(version)));
+                         static_cast<DWORD>(std::strlen(version)));
 }
 
 bool checkJavaExe(char* javaExe, char* version, int versionSize, const VersionVector& minimum,

@@ -170,7 +170,8 @@ bool readInstallations(HKEY root, const char* applicationId, REGSAM extraAccess,
         return false;
     }
     DWORD bytes = kBufferChars - 1;
-    error = registry().queryValueA(key.get(), applicationId, nullptr, nullptr, reinterpret_cast<BYTE*>(directories), &bytes);
+    error = registry().queryValueA(key.get(), applicationId, nullptr, nullptr, reinterpret_cast<BYTE*>(directories),
+                                   &bytes);
     if (error != ERROR_SUCCESS || bytes == 0) {
         logLine(L"could not query value node %d", static_cast<int>(error));
         return false;

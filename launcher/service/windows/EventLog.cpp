@@ -38,17 +38,17 @@ std::wstring eventSourceKeyPath(const wchar_t* serviceName) { return kApplicatio
 bool registerEventSource(const wchar_t* serviceName, const wchar_t* messageFile) {
     std::wstring path = eventSourceKeyPath(serviceName);
     UniqueHKey key;
-    LONG error = registry().createKeyW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
-                                 nullptr);
+    LONG error = registry().createKeyW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                       key.put(), nullptr);
     if (error == ERROR_SUCCESS) {
         DWORD fileBytes = static_cast<DWORD>((wcslen(messageFile) + 1) * sizeof(wchar_t));
         error = registry().setValueW(key.get(), L"EventMessageFile", 0, REG_EXPAND_SZ,
-                               reinterpret_cast<const BYTE*>(messageFile), fileBytes);
+                                     reinterpret_cast<const BYTE*>(messageFile), fileBytes);
     }
     if (error == ERROR_SUCCESS) {
         DWORD types = kEventTypesSupported;
         error = registry().setValueW(key.get(), L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
-                               sizeof types);
+                                     sizeof types);
     }
     if (error != ERROR_SUCCESS) {
         logLine(L"could not register the event source %s (%d)", path.c_str(), static_cast<int>(error));

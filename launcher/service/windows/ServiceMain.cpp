@@ -305,7 +305,8 @@ DWORD childPriority(const wchar_t* serviceName) {
     DWORD priority = NORMAL_PRIORITY_CLASS;
     if (registry().openKeyA(HKEY_LOCAL_MACHINE, kPriorityKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return priority;
     DWORD value = 0, size = sizeof value;
-    if (registry().queryValueW(key, serviceName, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+    if (registry().queryValueW(key, serviceName, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
+            ERROR_SUCCESS &&
         size == sizeof value) {
         logLine(L"using priority %d", static_cast<int>(value));
         priority = value;
