@@ -44,6 +44,15 @@ ScratchDir::ScratchDir(const wchar_t* name) {
 
 ScratchDir::~ScratchDir() { fake_runtime::removeTree(path_); }
 
+void layOutSampleApplication(const ScratchDir& dir) {
+    for (const wchar_t* d : {L"bin", L"tmp", L"lib", L"lib\\common", L"lib\\server"})
+        CreateDirectoryW(dir.file(d).c_str(), nullptr);
+    fake_runtime::installJava(dir.file(L"jre"), fake_runtime::javaVersion("1.8.0_301"));
+    fake_runtime::makeDirectories(dir.file(L"jre\\bin\\server"));
+    CopyFileW(fake_runtime::environmentValue(L"LRX_STUB_JVM").c_str(), dir.file(L"jre\\bin\\server\\jvm.dll").c_str(),
+              FALSE);
+}
+
 std::vector<std::wstring> ScratchDir::list(const wchar_t* pattern) const {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW entry;

@@ -26,6 +26,11 @@ private:
     std::wstring path_;
 };
 
+// The sample application's layout in `dir`: bin, tmp, lib with lib\common
+// and lib\server, and a Java 1.8.0_301 in jre whose jre\bin\server\jvm.dll
+// is the stub JVM.
+void layOutSampleApplication(const ScratchDir& dir);
+
 // The generic launcher and the extraction probe, as built.
 std::wstring launcherImagePath();
 std::wstring probeImagePath();

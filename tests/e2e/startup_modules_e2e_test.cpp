@@ -41,11 +41,7 @@ bool has(const std::vector<std::wstring>& names, const wchar_t* name) {
 class StartupModules : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const wchar_t* d : {L"bin", L"tmp", L"lib", L"lib\\common", L"lib\\server"})
-            CreateDirectoryW(dir.file(d).c_str(), nullptr);
-        fake_runtime::installJava(dir.file(L"jre"), fake_runtime::javaVersion("1.8.0_301"));
-        fake_runtime::makeDirectories(dir.file(L"jre\\bin\\server"));
-        CopyFileW(fake_runtime::environmentValue(L"LRX_STUB_JVM").c_str(), jvmFile(L"jvm.dll").c_str(), FALSE);
+        layOutSampleApplication(dir);
         exe = dir.file(L"bin\\orvane.exe");
         packTo(exe, sampleDescription());
     }
