@@ -2,9 +2,11 @@
 // sample launcher with a warm version cache, against the floor, a host
 // that does nothing but load the same stub jvm.dll, create the VM with the
 // same options (those of the launcher's first run) and call the same main
-// (bare_jvm_host).  Both run in the same layout (BenchSupport.h)
-// with the same behaviour file, alternating, so that drift of the shared
-// machine hits both.
+// (bare_jvm_host).  The floor carries the launcher's manifest, as every
+// deliverable must; the same host without it (bare_jvm_host_plain) shows
+// what the manifest itself costs.  All run in the same layout
+// (BenchSupport.h) with the same behaviour file, taking turns, so that drift
+// of the shared machine hits each.
 //
 // How "main reached" is seen: main's first step prints a marker line
 // (behaviour "main print"), which the stub writes with one WriteFile to the
@@ -50,6 +52,18 @@ struct Series {
     size_t recordLinesBeforeMain = 0;
     int failures = 0;
 };
+
+struct Program {
+    const char* name;  // for a failure report
+    std::wstring commandLine;
+    Series series;
+};
+
+// A host's command line: the layout's jvm.dll, the options file, the class.
+std::wstring hostCommandLine(const char* host, const fr::ScratchTree& tree, const std::wstring& optionsFile) {
+    return L"\"" + fr::widen(host) + L"\" \"" + bench::jvmFile(tree, L"jvm.dll") + L"\" \"" + optionsFile + L"\" " +
+           kLauncherClass;
+}
 
 // A pipe for the child's standard output; only the write end is inherited.
 bool createOutputPipe(HANDLE* readEnd, HANDLE* writeEnd) {
@@ -204,47 +218,60 @@ int main(int argc, char** argv) {
     bench::setQuietEnvironment(tree);
     fr::removeCacheEntriesBelow(tree.path());
 
-    std::wstring launcher = L"\"" + bench::launcherPath(tree) + L"\" /run";
     std::wstring optionsFile = tree / L"floor.options";
-    std::wstring floor = L"\"" + fr::widen(LRX_BENCH_JVM_HOST) + L"\" \"" + bench::jvmFile(tree, L"jvm.dll") +
-                         L"\" \"" + optionsFile + L"\" " + kLauncherClass;
+    Program launcher{"a launcher run", L"\"" + bench::launcherPath(tree) + L"\" /run", {}};
+    Program floor{"a floor run", hostCommandLine(LRX_BENCH_JVM_HOST, tree, optionsFile), {}};
+    Program plain{"a run of the host without a manifest", hostCommandLine(LRX_BENCH_PLAIN_JVM_HOST, tree, optionsFile),
+                  {}};
     HANDLE nul = bench::openInheritableNul();
 
-    // The first launch fills the version cache, gives the floor its VM
-    // options and brings both programs into the file cache; it is not
+    // The first launch fills the version cache, gives the hosts their VM
+    // options and brings every program into the file cache; it is not
     // measured.
     Series warmUp;
-    bool failed = reportFailure("the first launcher run", measure(launcher, tree, nul, &warmUp));
+    bool failed = reportFailure("the first launcher run", measure(launcher.commandLine, tree, nul, &warmUp));
     if (!failed && !writeLauncherOptions(tree, optionsFile)) {
         std::printf("FAILED: no VM options in the record of the first launcher run\n");
         failed = true;
     }
-    failed |= reportFailure("the first floor run", measure(floor, tree, nul, &warmUp));
+    failed |= reportFailure("the first floor run", measure(floor.commandLine, tree, nul, &warmUp));
+    failed |= reportFailure("the first run without a manifest", measure(plain.commandLine, tree, nul, &warmUp));
     size_t javaStartsBefore = bench::javaStarts(tree);
 
-    Series floorRuns, launcherRuns;
-    for (int i = 0; i < runs && !failed; ++i) {
-        failed |= reportFailure("a floor run", measure(floor, tree, nul, &floorRuns));
-        failed |= reportFailure("a launcher run", measure(launcher, tree, nul, &launcherRuns));
-    }
+    // Each round starts with the next program, so that none always runs
+    // right after the same other one.
+    Program* turns[] = {&floor, &launcher, &plain};
+    for (int i = 0; i < runs && !failed; ++i)
+        for (int k = 0; k < 3 && !failed; ++k) {
+            Program& program = *turns[(i + k) % 3];
+            failed |= reportFailure(program.name, measure(program.commandLine, tree, nul, &program.series));
+        }
+    const Series& floorRuns = floor.series;
+    const Series& launcherRuns = launcher.series;
     size_t javaStartsMeasured = bench::javaStarts(tree) - javaStartsBefore;
     CloseHandle(nul);
     if (failed) return 1;
 
     std::printf("Process start to main: /run of the packed sample (warm version cache) against a host that only\n"
-                "loads the same stub jvm.dll, creates the VM with the same options and calls main; %d runs each,\n"
-                "alternating\n",
+                "loads the same stub jvm.dll, creates the VM with the same options and calls main, and carries\n"
+                "the launcher's manifest; %d runs each, taking turns\n",
                 runs);
     std::printf("%-34s %8s  %-15s %8s  %-15s %8s\n", "program", "to main", "min-max", "to exit", "min-max",
                 "record");
     std::printf("%-34s %8s  %-15s %8s  %-15s %8s\n", "", "(ms)", "(ms)", "(ms)", "(ms)", "lines");
     printRow("floor: bare_jvm_host, median", floorRuns);
     printRow("launcher /run, median", launcherRuns);
+    printRow("host without a manifest, median", plain.series);
     double floorMain = bench::median(floorRuns.toMain), launcherMain = bench::median(launcherRuns.toMain);
     double floorExit = bench::median(floorRuns.toExit), launcherExit = bench::median(launcherRuns.toExit);
+    double plainMain = bench::median(plain.series.toMain);
     std::printf("launcher/floor: to main %.2fx (%+.1f ms), to exit %.2fx (%+.1f ms)\n",
                 bench::ratio(launcherMain, floorMain), launcherMain - floorMain, bench::ratio(launcherExit, floorExit),
                 launcherExit - floorExit);
+    std::printf("the manifest's own cost: floor/host without one, to main %.2fx (%+.1f ms)\n",
+                bench::ratio(floorMain, plainMain), floorMain - plainMain);
+    std::printf("launcher/host without a manifest: to main %.2fx (%+.1f ms)\n", bench::ratio(launcherMain, plainMain),
+                launcherMain - plainMain);
     std::printf("(record lines: JNI calls and VM options the stub recorded before main)\n");
     // main returns right after printing the marker: "to main" is the end of main.
     bench::printGoal("/run to the end of main", launcherMain, floorMain, 1.10);
