@@ -246,8 +246,6 @@ int main(int argc, char** argv) {
             Program& program = *turns[(i + k) % 3];
             failed |= reportFailure(program.name, measure(program.commandLine, tree, nul, &program.series));
         }
-    const Series& floorRuns = floor.series;
-    const Series& launcherRuns = launcher.series;
     size_t javaStartsMeasured = bench::javaStarts(tree) - javaStartsBefore;
     CloseHandle(nul);
     if (failed) return 1;
@@ -259,11 +257,11 @@ int main(int argc, char** argv) {
     std::printf("%-34s %8s  %-15s %8s  %-15s %8s\n", "program", "to main", "min-max", "to exit", "min-max",
                 "record");
     std::printf("%-34s %8s  %-15s %8s  %-15s %8s\n", "", "(ms)", "(ms)", "(ms)", "(ms)", "lines");
-    printRow("floor: bare_jvm_host, median", floorRuns);
-    printRow("launcher /run, median", launcherRuns);
+    printRow("floor: bare_jvm_host, median", floor.series);
+    printRow("launcher /run, median", launcher.series);
     printRow("host without a manifest, median", plain.series);
-    double floorMain = bench::median(floorRuns.toMain), launcherMain = bench::median(launcherRuns.toMain);
-    double floorExit = bench::median(floorRuns.toExit), launcherExit = bench::median(launcherRuns.toExit);
+    double floorMain = bench::median(floor.series.toMain), launcherMain = bench::median(launcher.series.toMain);
+    double floorExit = bench::median(floor.series.toExit), launcherExit = bench::median(launcher.series.toExit);
     double plainMain = bench::median(plain.series.toMain);
     std::printf("launcher/floor: to main %.2fx (%+.1f ms), to exit %.2fx (%+.1f ms)\n",
                 bench::ratio(launcherMain, floorMain), launcherMain - floorMain, bench::ratio(launcherExit, floorExit),
