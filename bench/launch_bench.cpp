@@ -1,8 +1,8 @@
 // Time from process start to the application's main: "/run" of the packed
 // sample launcher with a warm version cache, against the floor, a host
 // that does nothing but load the same stub jvm.dll, create the VM with the
-// same options (those of the launcher's first run) and call the same main
-// (bare_jvm_host).  The floor carries the launcher's manifest, as every
+// same options and call the same main with the same arguments (those of
+// the launcher's first run; bare_jvm_host).  The floor carries the launcher's manifest, as every
 // deliverable must; the same host without it (bare_jvm_host_plain) shows
 // what the manifest itself costs.  All run in the same layout
 // (BenchSupport.h) with the same behaviour file, taking turns, so that drift
@@ -123,6 +123,44 @@ bool writeLauncherOptions(const fr::ScratchTree& tree, const std::wstring& file)
     return !options.empty() && fr::writeText(file, options);
 }
 
+// The arguments the launcher's last run passed to main, from the stub's
+// record of the call: the array is rendered as {"a", "b", ...}.
+bool readLauncherMainArguments(const fr::ScratchTree& tree, std::vector<std::string>* arguments) {
+    std::string record = fr::readText(bench::jvmFile(tree, L"jvm.record"));
+    size_t call = record.find("CallStaticVoidMethod\t");
+    size_t open = call == std::string::npos ? call : record.find("]{", call);
+    size_t lineEnd = call == std::string::npos ? call : record.find('\n', call);
+    if (open == std::string::npos || open > lineEnd) return false;
+    for (size_t pos = open + 2; pos < lineEnd && record[pos] != '}';) {
+        if (record[pos] != '"') return false;  // a null or an elided element: no command line carries it
+        size_t end = pos + 1;
+        while (end < lineEnd && record[end] != '"') end += record[end] == '\\' ? 2 : 1;
+        if (end >= lineEnd) return false;
+        arguments->push_back(unquote(record.substr(pos, end + 1 - pos)));
+        pos = end + 1;
+        if (record.compare(pos, 2, ", ") == 0) pos += 2;
+    }
+    return true;
+}
+
+// One command-line argument, quoted so that the C runtime's parsing gives
+// it back unchanged: backslashes are doubled only before a quote.
+std::wstring quoteArgument(const std::wstring& argument) {
+    std::wstring out = L" \"";
+    size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, L'\\');
+    return out + L"\"";
+}
+
 // The record lines the stub wrote before main's first step.
 size_t recordLinesBeforeMain(const fr::ScratchTree& tree) {
     std::string record = fr::readText(bench::jvmFile(tree, L"jvm.record"));
@@ -234,6 +272,15 @@ int main(int argc, char** argv) {
         std::printf("FAILED: no VM options in the record of the first launcher run\n");
         failed = true;
     }
+    std::vector<std::string> mainArguments;
+    if (!failed && !readLauncherMainArguments(tree, &mainArguments)) {
+        std::printf("FAILED: no call of main in the record of the first launcher run\n");
+        failed = true;
+    }
+    for (const std::string& argument : mainArguments) {
+        floor.commandLine += quoteArgument(fr::widen(argument));
+        plain.commandLine += quoteArgument(fr::widen(argument));
+    }
     failed |= reportFailure("the first floor run", measure(floor.commandLine, tree, nul, &warmUp));
     failed |= reportFailure("the first run without a manifest", measure(plain.commandLine, tree, nul, &warmUp));
     size_t javaStartsBefore = bench::javaStarts(tree);
@@ -251,8 +298,8 @@ int main(int argc, char** argv) {
     if (failed) return 1;
 
     std::printf("Process start to main: /run of the packed sample (warm version cache) against a host that only\n"
-                "loads the same stub jvm.dll, creates the VM with the same options and calls main, and carries\n"
-                "the launcher's manifest; %d runs each, taking turns\n",
+                "loads the same stub jvm.dll, creates the VM with the same options, calls main with the same\n"
+                "arguments, and carries the launcher's manifest; %d runs each, taking turns\n",
                 runs);
     std::printf("%-34s %8s  %-15s %8s  %-15s %8s\n", "program", "to main", "min-max", "to exit", "min-max",
                 "record");
