@@ -2,9 +2,9 @@
 // sample launcher with a warm version cache, against the floor, a host
 // that does nothing but load the same stub jvm.dll, create the VM with the
 // same options and call the same main with the same arguments (those of
-// the launcher's first run; bare_jvm_host).  The floor carries the launcher's manifest, as every
-// deliverable must; the same host without it (bare_jvm_host_plain) shows
-// what the manifest itself costs.  All run in the same layout
+// the launcher's first run; bare_jvm_host).  The floor carries the
+// launcher's manifest, as every deliverable must; the same host without it
+// (bare_jvm_host_plain) shows what the manifest itself costs.  All run in the same layout
 // (BenchSupport.h) with the same behaviour file, taking turns, so that drift
 // of the shared machine hits each.
 //
