@@ -10,13 +10,15 @@
 # time-out.  So every process started here gets /dev/null.
 set -u
 cmd=$1
-export WINEPREFIX=$2
+# Wine takes only an absolute prefix and, given a relative one, starts
+# nothing; the error would go to /dev/null with everything else.
+mkdir -p "$2" && WINEPREFIX=$(cd "$2" && pwd) || exit 1
+export WINEPREFIX
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 case "$cmd" in
 start)
-    mkdir -p "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i </dev/null >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
     fi
