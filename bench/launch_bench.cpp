@@ -59,10 +59,23 @@ struct Program {
     Series series;
 };
 
-// A host's command line: the layout's jvm.dll, the options file, the class.
+// The path the launcher loads the VM by: the runtime's full path in lower
+// case (A to Z; the bench sets no locale).  The stub finds its record and
+// behaviour files beside its module path, so a host that loads it by
+// another spelling makes the VM itself look up differently spelt paths;
+// under Wine a spelling that differs from the disk's case is found by
+// listing directories, which is not work of the launcher's own.
+std::wstring launcherJvmPath(const fr::ScratchTree& tree) {
+    std::wstring path = bench::jvmFile(tree, L"jvm.dll");
+    for (wchar_t& c : path)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    return path;
+}
+
+// A host's command line: the layout's jvm.dll as the launcher names it,
+// the options file, the class.
 std::wstring hostCommandLine(const char* host, const fr::ScratchTree& tree, const std::wstring& optionsFile) {
-    return L"\"" + fr::widen(host) + L"\" \"" + bench::jvmFile(tree, L"jvm.dll") + L"\" \"" + optionsFile + L"\" " +
-           kLauncherClass;
+    return L"\"" + fr::widen(host) + L"\" \"" + launcherJvmPath(tree) + L"\" \"" + optionsFile + L"\" " + kLauncherClass;
 }
 
 // A pipe for the child's standard output; only the write end is inherited.
