@@ -63,6 +63,14 @@ template <class Ch> bool isDriveRoot(const Ch* path) {
     return equalsLiteral(rest, ":\\") || equalsLiteral(rest, ":\\.") || equalsLiteral(rest, ":\\.\\.");
 }
 
+template <class Ch> bool needsFindData(const Ch* path) {
+    if (!path || !path[0]) return false;
+    const Ch* p = path;
+    for (; *p; ++p)
+        if (*p == Ch('*') || *p == Ch('?')) return true;
+    return p[-1] == Ch('\\') || p[-1] == Ch('/');
+}
+
 template <class Ch> void lowerCaseAscii(Ch* text) {
     if (!text) return;
     for (; *text; ++text) *text = lowerAscii(*text);
@@ -86,5 +94,7 @@ template bool hasExeSuffix<char>(const char*);
 template bool hasExeSuffix<wchar_t>(const wchar_t*);
 template bool isDriveRoot<char>(const char*);
 template bool isDriveRoot<wchar_t>(const wchar_t*);
+template bool needsFindData<char>(const char*);
+template bool needsFindData<wchar_t>(const wchar_t*);
 template void lowerCaseAscii<char>(char*);
 template void lowerCaseAscii<wchar_t>(wchar_t*);

@@ -21,6 +21,12 @@ template <class Ch> bool hasExeSuffix(const Ch* path);
 // The part after the first character is exactly ":\", ":\." or ":\.\.".
 template <class Ch> bool isDriveRoot(const Ch* path);
 
+// Whether only FindFirstFile can say that the path exists: it holds "*" or
+// "?" (a pattern exists when it matches something), or it ends in "\" or
+// "/", which FindFirstFile does not find; any other path is the same test
+// for a file's attributes.
+template <class Ch> bool needsFindData(const Ch* path);
+
 // Lower-cases A to Z in place.
 template <class Ch> void lowerCaseAscii(Ch* text);
 

@@ -53,6 +53,19 @@ TEST(PathStringDriveRoot, OnlyTheThreeRootForms) {
     EXPECT_FALSE(isDriveRoot(L"C:/"));
 }
 
+TEST(PathStringFindData, PatternsAndTrailingSeparatorsOnly) {
+    EXPECT_TRUE(needsFindData("C:\\lib\\*.jar"));
+    EXPECT_TRUE(needsFindData(L"C:\\lib\\a.ja?"));
+    EXPECT_TRUE(needsFindData("C:\\*\\a.jar"));
+    EXPECT_TRUE(needsFindData("C:\\lib\\"));
+    EXPECT_TRUE(needsFindData(L"C:/lib/"));
+    EXPECT_FALSE(needsFindData("C:\\lib\\a.jar"));
+    EXPECT_FALSE(needsFindData(L"C:\\lib"));
+    EXPECT_FALSE(needsFindData("C:\\lib\\."));
+    EXPECT_FALSE(needsFindData(""));
+    EXPECT_FALSE(needsFindData(static_cast<const char*>(nullptr)));
+}
+
 TEST(PathStringCmdOutput, FirstLineOfASuccessfulRun) {
     std::string path;
     ASSERT_TRUE(shortPathFromCmdOutput("C:\\PROGRA~1\\RUN.EXE\r\n", 21, 0, path));

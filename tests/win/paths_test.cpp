@@ -218,6 +218,25 @@ TEST_F(PathsDir, ExistsForFilesAndDirectoriesWithTheirLastWriteTime) {
     EXPECT_EQ(lastWrite, 0u);
 }
 
+// The attribute test that stands in for FindFirstFile must answer as it
+// does: a directory named with a trailing separator is not found either way.
+TEST_F(PathsDir, ExistsAnswersAsFindFirstFileWithOrWithoutTheTime) {
+    const std::wstring file = dir_ + L"\\present.txt";
+    ASSERT_TRUE(writeFile(file, "x"));
+    uint64_t lastWrite = 0;
+    for (const std::wstring& path : {file, dir_, dir_ + L"\\.", dir_ + L"\\absent.txt", dir_ + L"\\", dir_ + L"/",
+                                     dir_ + L"\\absent\\present.txt", file + L"\\"}) {
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW(path.c_str(), &data);
+        bool found = find != INVALID_HANDLE_VALUE;
+        if (found) FindClose(find);
+        std::string narrowed = narrowPath(path.c_str());
+        EXPECT_EQ(pathExistsWide(path.c_str()), found) << narrowed;
+        EXPECT_EQ(pathExistsNarrow(narrowed.c_str()), found) << narrowed;
+        EXPECT_EQ(pathExistsWide(path.c_str(), &lastWrite), found) << narrowed;
+    }
+}
+
 TEST(PathsExists, DriveRootsExistWithoutALookUp) {
     DWORD drives = GetLogicalDrives();
     wchar_t letter = L'Q';

@@ -45,8 +45,9 @@ void fullPathWide(const wchar_t* path, wchar_t* out, int size, bool keepCase, bo
 void fullPathNarrow(const char* path, char* out, int size, bool keepCase);
 
 // A drive root ("C:\", "C:\.", "C:\.\.") exists without a look-up; anything
-// else when FindFirstFile finds it; a pattern with "*" or "?" exists when
-// it matches something.  `lastWrite` receives the FILETIME of what was
+// else when FindFirstFile finds it (asked as GetFileAttributes where that
+// gives the same answer); a pattern with "*" or "?" exists when it matches
+// something.  `lastWrite` receives the FILETIME of what was
 // found (0 for a drive root or a missing path).  A path holding '<', '>'
 // or '"' (no file name can) never exists.
 bool pathExistsWide(const wchar_t* path, uint64_t* lastWrite = nullptr);
