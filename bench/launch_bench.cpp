@@ -15,7 +15,7 @@
 // to the process's exit (VM destroyed, process torn down) is reported too.
 // The clock starts right before CreateProcessW.
 //
-//   launch_bench.exe [runs of each, default 41]
+//   launch_bench.exe [runs of each, default 121]
 //
 // Runs under Wine; exits with 1 when a run does not reach main, does not
 // end with 0, or a measured launch starts java.exe (the cache was not warm).
@@ -260,7 +260,7 @@ void printRow(const char* name, const Series& series) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = bench::runCount(argc, argv, 41);
+    int runs = bench::runCount(argc, argv, 121);
     LauncherDescription description;
     if (!bench::loadSample(description)) return 1;
     fr::ScratchTree tree(L"launch_bench");
