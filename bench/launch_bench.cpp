@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "launcher/config/PathString.h"
 
 namespace fr = fake_runtime;
 
@@ -67,8 +68,7 @@ struct Program {
 // listing directories, which is not work of the launcher's own.
 std::wstring launcherJvmPath(const fr::ScratchTree& tree) {
     std::wstring path = bench::jvmFile(tree, L"jvm.dll");
-    for (wchar_t& c : path)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    lowerCaseAscii(&path[0]);
     return path;
 }
 
