@@ -19,13 +19,16 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 case "$cmd" in
 start)
-    # A server left running by an earlier bed would serve this one in the
-    # environment it was started in: one started without the X display that
-    # the tests now have gives their message boxes no desktop, and the tests
-    # that wait to close them hang.  So the bed always starts its own.
-    wineserver -k </dev/null >/dev/null 2>&1
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i </dev/null >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
+    else
+        # A server left running by an earlier bed would serve this one in
+        # the environment it was started in: one started without the X
+        # display that the tests now have gives their message boxes no
+        # desktop, and the tests that wait to close them hang.  So the bed
+        # always starts its own.  (A new prefix has no server to end; it is
+        # left alone until wineboot has made it.)
+        wineserver -k </dev/null >/dev/null 2>&1
     fi
     # The server that wineboot (or an earlier run) started is not
     # persistent: let it end first, or it would exit under the tests, taking
