@@ -206,6 +206,24 @@ TEST_F(RegistryNatives, OnlyIfEmptyKeepsAKeyWithAValueAndPlainDeleteRemovesTheTr
     EXPECT_TRUE(exists(L"full"));
 }
 
+// Windows opens the root itself for a null or empty subkey.  The test lends
+// HKCU to the scratch key, so that a native that went ahead would empty the
+// scratch key rather than the prefix's hive.
+TEST_F(RegistryNatives, AKeyPathThatNamesTheRootDeletesNothing) {
+    callExport("Registry", "createKey0", {kHkcu, path(L"kept\\below"), 0});
+    HKEY lent = scratch.open();
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, lent));
+    callExport("Registry", "deleteKey0", {kHkcu, fakejni::newString(L""), false, 0});
+    callExport("Registry", "deleteKey0", {kHkcu, nullptr, false, 0});
+    HKEY probe = nullptr;
+    LSTATUS lentStillHasIt = RegOpenKeyExW(HKEY_CURRENT_USER, L"kept\\below", 0, KEY_READ, &probe);
+    if (probe) RegCloseKey(probe);
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, nullptr));
+    RegCloseKey(lent);
+    EXPECT_EQ(ERROR_SUCCESS, lentStillHasIt);
+    EXPECT_TRUE(exists(L"kept\\below"));
+}
+
 // RegDeleteKeyExW, with the view, only when view flags are given.
 std::vector<REGSAM> g_deleteViews;
 LSTATUS WINAPI recordingDeleteKeyEx(HKEY parent, LPCWSTR subKey, REGSAM view, DWORD reserved) {

@@ -324,6 +324,9 @@ JNIEXPORT void JNICALL Java_com_tavra_runtime_installer_platform_win32_Registry_
                                                                                            jboolean onlyIfEmpty,
                                                                                            jint view) {
     JavaWide keyPath(env, path);
+    // Windows opens the root itself for a null or empty subkey, so the tree
+    // delete would empty the whole hive before failing on the root.
+    if (!keyPath.get() || !keyPath.get()[0]) return;
     if (onlyIfEmpty) {
         UniqueKey key = openKey(root, keyPath.get(), view, OpenMode::Write);
         if (key && !isEmptyKey(key.get())) return;
