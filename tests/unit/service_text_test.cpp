@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "launcher/config/CommandLine.h"
 #include "launcher/service/ServiceText.h"
 
 TEST(ServiceText, DependenciesBecomeADoubleNulList) {
@@ -14,4 +15,14 @@ TEST(ServiceText, ChildCommandLineQuotesElementsWithBlanks) {
     EXPECT_EQ(childCommandLine({L"C:\\svc.exe"}, L"My Svc", {L"My Svc", L"-x", L"a b"}),
               L"C:\\svc.exe \"My Svc\" -x \"a b\" __tvr_restart");
     EXPECT_EQ(childCommandLine({L"C:\\svc.exe", L"own"}, L"Svc", {}), L"C:\\svc.exe Svc own __tvr_restart");
+}
+
+// The child splits the line with the launcher's splitter: every element,
+// the marker last, must come back as it was.
+TEST(ServiceText, ChildCommandLineElementsWithQuotesOrNothingComeBackWhole) {
+    std::wstring line = childCommandLine({L"C:\\Bob's\\svc.exe", L"a\"b"}, L"O'Brien", {L"O'Brien", L"", L"say \"hi\""});
+    ArgumentVector split;
+    splitCommandLine(line.c_str(), split);
+    EXPECT_EQ(split, ArgumentVector({L"C:\\Bob's\\svc.exe", L"O'Brien", L"a\"b", L"", L"say \"hi\"", kRestartMarker}));
+    EXPECT_EQ(line, L"\"C:\\Bob's\\svc.exe\" \"O'Brien\" 'a\"b' \"\" 'say \"hi\"' __tvr_restart");
 }
