@@ -244,6 +244,47 @@ TEST_F(Launch, NativeLibraryRegistration) {
     EXPECT_NE(mainCall(), "<no main call>");
 }
 
+// The steps before main fail softly and leave no exception pending, which
+// would make a JVM refuse the main class: a missing splash or Common class,
+// a missing method of either, a native class that registration cannot find.
+TEST_F(Launch, SoftFailuresBeforeMainLeaveNoExceptionPending) {
+    setConfigValue(description, 108, "1");
+    packTo(exe, description);
+    CopyFileW(fake_runtime::environmentValue(L"LRX_FAKE_TVRINST").c_str(), dir.file(L".tavra\\tvrinst.dll").c_str(), FALSE);
+    const std::string common = "com/tavra/runtime/installer/platform/win32/Common";
+    const std::string splashClass = "com/lorix/runtime/WinLauncher";
+    const std::string splashMethod =
+        "initAwtSplashConfig (ZZLjava/lang/String;IILjava/lang/String;IILjava/lang/String;IILjava/lang/String;II)V";
+    struct Case {
+        std::string behaviour;
+        std::vector<std::string> errors;
+        bool realLibrary;
+    };
+    const Case cases[] = {
+        {"hide-class " + splashClass + "\nhide-class " + common + "\n",
+         {"could not find main class for splash properties", "did not find " + common},
+         false},
+        {"hide-method " + splashClass + " " + splashMethod + "\nhide-method " + common + " initFromLauncher (Z)V\n",
+         {"could not find method for splash properties", "did not find initMethod"},
+         false},
+        {"hide-class com/tavra/runtime/installer/platform/win32/Misc\n",
+         {"could not load class com/tavra/runtime/installer/platform/win32/Misc", "registering helper dll failed"},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        if (c.realLibrary)
+            CopyFileW(fake_runtime::environmentValue(L"LRX_TVRINST").c_str(), dir.file(L".tavra\\tvrinst.dll").c_str(),
+                      FALSE);
+        behaviour(c.behaviour);
+        ChildResult r = run(L"/run");
+        EXPECT_EQ(r.exitCode, 0u) << r.err;
+        for (const std::string& error : c.errors) EXPECT_NE(log().find("ERROR: " + error), std::string::npos) << log();
+        EXPECT_FALSE(recorded("called with an exception pending")) << readText(jvmDir(L"jvm.record"));
+        EXPECT_NE(mainCall(), "<no main call>");
+    }
+}
+
 // The real tvrinst.dll: every row of its 15 classes registered in table
 // order before main, and the Java side told so once.
 TEST_F(Launch, TheRealNativeLibraryRegistersEveryNative) {

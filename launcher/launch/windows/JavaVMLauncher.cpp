@@ -42,6 +42,21 @@ bool g_created = false;
     abort();
 }
 
+// The steps before main fail softly, but must not leave their exception
+// pending: a JVM refuses later calls while one is (the main class would not
+// be found). A failed lookup has said what was missing; an exception thrown
+// by a Java method is printed first.
+void dropException(JNIEnv* env) {
+    if (env->ExceptionCheck()) env->ExceptionClear();
+}
+
+void describeAndDropException(JNIEnv* env) {
+    if (env->ExceptionCheck()) {
+        env->ExceptionDescribe();
+        env->ExceptionClear();
+    }
+}
+
 jstring splashText(JNIEnv* env, int key) {
     char text[kSplashTextBytes];
     configString(key, text, sizeof text);
@@ -52,11 +67,14 @@ void passSplashSettings(JNIEnv* env) {
     jclass cls = env->FindClass(kSplashClass);
     if (!cls) {
         logError(L"could not find main class for splash properties");
+        dropException(env);
         return;
     }
     jmethodID method = env->GetStaticMethodID(cls, kSplashMethod, kSplashSignature);
     if (!method) {
         logError(L"could not find method for splash properties");
+        dropException(env);
+        env->DeleteLocalRef(cls);
         return;
     }
     jstring line1 = splashText(env, 10111), colour1 = splashText(env, 10114);
@@ -64,10 +82,12 @@ void passSplashSettings(JNIEnv* env) {
     env->CallStaticVoidMethod(cls, method, JNI_TRUE, static_cast<jboolean>(configInt(kSplashFlagKey) != 0), line1,
                               configInt(10109), configInt(10110), colour1, configInt(10113), configInt(10115), line2,
                               configInt(10116), configInt(10117), colour2, configInt(10120), configInt(10122));
+    describeAndDropException(env);
     env->DeleteLocalRef(line1);
     env->DeleteLocalRef(colour1);
     env->DeleteLocalRef(line2);
     env->DeleteLocalRef(colour2);
+    env->DeleteLocalRef(cls);
 }
 
 // Common.initFromLauncher(flag): tells the Java side whether the launcher
@@ -76,11 +96,17 @@ bool callInitializer(JNIEnv* env, bool flag) {
     jclass cls = env->FindClass(kCommonClass);
     if (!cls) {
         logError(L"did not find com/tavra/runtime/installer/platform/win32/Common");
+        dropException(env);
         return false;
     }
     jmethodID method = env->GetStaticMethodID(cls, "initFromLauncher", "(Z)V");
-    if (method) env->CallStaticVoidMethod(cls, method, static_cast<jboolean>(flag));
-    else logError(L"did not find initMethod");
+    if (method) {
+        env->CallStaticVoidMethod(cls, method, static_cast<jboolean>(flag));
+        describeAndDropException(env);
+    } else {
+        logError(L"did not find initMethod");
+        dropException(env);
+    }
     env->DeleteLocalRef(cls);
     return method != nullptr;
 }
@@ -107,6 +133,8 @@ void registerNativeLibrary(JNIEnv* env) {
     if (!callInitializer(env, true)) return;
     if (!registerNatives(env, module, logError)) {
         logError(L"registering helper dll failed");
+        // Registration leaves the env as it failed, a missing class pending.
+        dropException(env);
         callInitializer(env, false);
     }
 }
@@ -117,12 +145,14 @@ void publishModuleName(JNIEnv* env) {
     jclass system = env->FindClass("java/lang/System");
     if (!system) {
         logError(L"could not get system class");
+        dropException(env);
         return;
     }
     jmethodID setProperty =
         env->GetStaticMethodID(system, "setProperty", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;");
     if (!setProperty) {
         logError(L"could not get method for module name init");
+        dropException(env);
         env->DeleteLocalRef(system);
         return;
     }
@@ -131,10 +161,14 @@ void publishModuleName(JNIEnv* env) {
     jstring key = env->NewString(reinterpret_cast<const jchar*>(L"lorix.moduleName"), 16);
     if (!value || !key) {
         logError(L"could not create string for init module name");
+        dropException(env);
     } else {
         logLine(L"setting lorix.moduleName to %s", path);
+        // The option list set the property, so only a call that threw
+        // gives null.
         jobject previous = env->CallStaticObjectMethod(system, setProperty, key, value);
         if (previous) env->DeleteLocalRef(previous);
+        else describeAndDropException(env);
     }
     if (value) env->DeleteLocalRef(value);
     if (key) env->DeleteLocalRef(key);
