@@ -65,6 +65,7 @@ protected:
         g_pipeHandles.clear();
         g_pipeCalls = 0;
         g_failingPipe = 0;
+        resetServiceStatus();  // each test is one service run
         g_createServicePipe = recordedPipe;
         wchar_t temp[MAX_PATH + 1], system[MAX_PATH + 1];
         ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);

@@ -61,6 +61,7 @@ protected:
         g_events.clear();
         g_openLogs = 0;
         setServiceName(kName.c_str());
+        resetServiceStatus();  // each test is one service run
     }
     void TearDown() override {
         g_eventLogFunctions = saved_;

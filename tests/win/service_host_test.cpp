@@ -47,6 +47,7 @@ TEST_F(Priority, FourByteValueIsThePriorityClass) {
 // The service process's supervision of its child, run in this process
 // (without a service control manager the status is only recorded).
 TEST(ServiceChild, StoppedOnlyWhenTheChildEndsWellOrCannotStart) {
+    resetServiceStatus();
     std::wstring cmd = L"C:\\windows\\system32\\cmd.exe /c exit ";
     superviseChild(cmd + L"3");
     EXPECT_NE(serviceStatus().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
@@ -59,4 +60,37 @@ TEST(ServiceChild, StoppedOnlyWhenTheChildEndsWellOrCannotStart) {
     EXPECT_EQ(serviceStatus().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(serviceStatus().dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
     EXPECT_EQ(serviceStatus().dwServiceSpecificExitCode, 5000u);
+}
+
+namespace {
+
+DWORD WINAPI superviseWaitingChild(void*) {
+    // A child that ends once a line arrives on its standard input.
+    superviseChild(L"C:\\windows\\system32\\cmd.exe /c set /p line= & exit 3");
+    return 0;
+}
+
+}  // namespace
+
+// A stop that comes after the service reported running but before its
+// child's pipe exists reaches the child once it starts; a stop after the
+// service reported stopped changes nothing.
+TEST(ServiceChild, AStopBeforeThePipeExistsStillStopsTheChild) {
+    resetServiceStatus();
+    serviceControlHandler(SERVICE_CONTROL_STOP);
+    EXPECT_EQ(serviceStatus().dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+
+    HANDLE supervision = CreateThread(nullptr, 0, superviseWaitingChild, nullptr, 0, nullptr);
+    ASSERT_NE(supervision, nullptr);
+    bool ended = WaitForSingleObject(supervision, 30000) == WAIT_OBJECT_0;
+    if (!ended) {
+        serviceControlHandler(SERVICE_CONTROL_STOP);  // the child's pipe exists now
+        WaitForSingleObject(supervision, 30000);
+    }
+    CloseHandle(supervision);
+    EXPECT_TRUE(ended) << "the child never got the stop request";
+    EXPECT_EQ(serviceStatus().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+
+    serviceControlHandler(SERVICE_CONTROL_SHUTDOWN);
+    EXPECT_EQ(serviceStatus().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
 }

@@ -39,6 +39,7 @@ protected:
         g_pipeCalls = 0;
         g_pipeHandles.clear();
         g_createServicePipe = pipeFailingOnce;
+        resetServiceStatus();  // each test is one service run
         wchar_t temp[MAX_PATH + 1];
         ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
         marker = std::wstring(temp) + L"lrx_pipe_failure_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
@@ -46,8 +47,7 @@ protected:
         wchar_t system[MAX_PATH + 1];
         ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH + 1), 0u);
         // A child that leaves a file behind when it runs and ends with 3,
-        // which changes no reported state (other tests rely on the state
-        // this process's status record has).
+        // which changes no reported state.
         child = L"\"" + std::wstring(system) + L"\\cmd.exe\" /c echo ran> \"" + marker + L"\" & exit 3";
     }
     void TearDown() override {

@@ -33,5 +33,8 @@ void superviseChild(std::wstring commandLine);
 // status.
 void WINAPI serviceControlHandler(DWORD control);
 
+// A service run's first status: running, accepting stop and shutdown, no
+// stop requested.
+void resetServiceStatus();
 // The status this process last set (or is about to report).
 const SERVICE_STATUS& serviceStatus();

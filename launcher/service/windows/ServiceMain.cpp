@@ -42,57 +42,6 @@ constexpr DWORD kDrainFinishMs = 2000;
 // request before it is ended.
 constexpr DWORD kUndrainedStopMs = 10000;
 
-SERVICE_STATUS g_status;
-SERVICE_STATUS_HANDLE g_statusHandle = nullptr;
-HANDLE g_shutdownWrite = nullptr;  // the child's standard input, our end
-
-void resetStatus() {
-    g_status.dwServiceType = SERVICE_WIN32;
-    g_status.dwCurrentState = SERVICE_RUNNING;
-    g_status.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
-    g_status.dwWin32ExitCode = 0;
-    g_status.dwServiceSpecificExitCode = 0;
-    g_status.dwCheckPoint = 0;
-    g_status.dwWaitHint = kWaitHintMs;
-}
-
-bool reportStatus() { return SetServiceStatus(g_statusHandle, &g_status) != FALSE; }
-
-// "0\n" on the child's standard input is its request to shut down.
-void sendStopRequest() {
-    logLine(L"sending shutdown1 %d", 0);
-    // Taken, so that a second request and the supervision's end never
-    // close it twice.
-    HANDLE pipe = InterlockedExchangePointer(&g_shutdownWrite, nullptr);
-    DWORD written = 0;
-    if (!WriteFile(pipe, "0\n", 2, &written, nullptr)) {
-        logLine(L"sending shutdown failed");
-        logLine(L"error code %d", static_cast<int>(GetLastError()));
-    }
-    if (pipe) CloseHandle(pipe);
-    logLine(L"shutdown sent");
-}
-
-}  // namespace
-
-void WINAPI serviceControlHandler(DWORD control) {
-    logLine(L"control handler request %d", static_cast<int>(control));
-    if (control == SERVICE_CONTROL_STOP) {
-        g_status.dwCurrentState = SERVICE_STOP_PENDING;
-        if (!reportStatus()) logLine(L"SetServiceStatus 2 failed %d", static_cast<int>(GetLastError()));
-        sendStopRequest();
-    } else if (control == SERVICE_CONTROL_SHUTDOWN) {
-        ++g_status.dwCheckPoint;
-        g_status.dwCurrentState = SERVICE_STOP_PENDING;
-        if (!reportStatus()) logLine(L"SetServiceStatus 1 failed %d", static_cast<int>(GetLastError()));
-        sendStopRequest();
-    } else if (!reportStatus()) {
-        logLine(L"SetServiceStatus 3 failed %d", static_cast<int>(GetLastError()));
-    }
-}
-
-namespace {
-
 class CriticalSection {
 public:
     CriticalSection() { InitializeCriticalSection(&section_); }
@@ -105,6 +54,88 @@ public:
 private:
     CRITICAL_SECTION section_;
 };
+
+SERVICE_STATUS g_status;
+SERVICE_STATUS_HANDLE g_statusHandle = nullptr;
+HANDLE g_shutdownWrite = nullptr;  // the child's standard input, our end
+// The control handler runs on the dispatcher's thread while the supervision
+// runs: both change the reported state under this lock.
+CriticalSection g_statusLock;
+// Set by a stop or shutdown before it looks for the pipe, so that the
+// supervision sends a request that came before the pipe existed.
+volatile LONG g_stopRequested = 0;
+
+}  // namespace
+
+void resetServiceStatus() {
+    g_stopRequested = 0;
+    g_status.dwServiceType = SERVICE_WIN32;
+    g_status.dwCurrentState = SERVICE_RUNNING;
+    g_status.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+    g_status.dwWin32ExitCode = 0;
+    g_status.dwServiceSpecificExitCode = 0;
+    g_status.dwCheckPoint = 0;
+    g_status.dwWaitHint = kWaitHintMs;
+}
+
+namespace {
+
+bool reportStatus() { return SetServiceStatus(g_statusHandle, &g_status) != FALSE; }
+
+// "0\n" on the child's standard input is its request to shut down.
+void sendStopRequest() {
+    logLine(L"sending shutdown1 %d", 0);
+    // Taken, so that a second request and the supervision's end never
+    // close it twice.
+    HANDLE pipe = InterlockedExchangePointer(&g_shutdownWrite, nullptr);
+    DWORD written = 0;
+    if (!WriteFile(pipe, "0\n", 2, &written, nullptr)) {
+        DWORD error = GetLastError();  // before the log's own calls change it
+        logLine(L"sending shutdown failed");
+        logLine(L"error code %d", static_cast<int>(error));
+    }
+    if (pipe) CloseHandle(pipe);
+    logLine(L"shutdown sent");
+}
+
+// A stop or shutdown: stop pending, unless the supervision has reported
+// the service stopped already (a late request then changes nothing).
+void enterStopPending(DWORD control) {
+    g_statusLock.lock();
+    bool stopped = g_status.dwCurrentState == SERVICE_STOPPED;
+    if (!stopped) {
+        if (control == SERVICE_CONTROL_SHUTDOWN) ++g_status.dwCheckPoint;
+        g_status.dwCurrentState = SERVICE_STOP_PENDING;
+        if (!reportStatus())
+            logLine(L"SetServiceStatus %d failed %d", control == SERVICE_CONTROL_STOP ? 2 : 1,
+                    static_cast<int>(GetLastError()));
+    }
+    g_statusLock.unlock();
+    if (stopped) return;
+    InterlockedExchange(&g_stopRequested, 1);
+    sendStopRequest();
+}
+
+// Sends a stop request that came while the pipe did not exist yet; a
+// request that finds the pipe sends it itself.
+void sendEarlyStopRequest() {
+    if (InterlockedCompareExchange(&g_stopRequested, 0, 0) && g_shutdownWrite) sendStopRequest();
+}
+
+}  // namespace
+
+void WINAPI serviceControlHandler(DWORD control) {
+    logLine(L"control handler request %d", static_cast<int>(control));
+    if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN) {
+        enterStopPending(control);
+        return;
+    }
+    g_statusLock.lock();
+    if (!reportStatus()) logLine(L"SetServiceStatus 3 failed %d", static_cast<int>(GetLastError()));
+    g_statusLock.unlock();
+}
+
+namespace {
 
 // The child's output as the drain thread reads it: the pipe and the tail
 // it keeps.  Shared by the drain thread and the supervision, so that a
@@ -193,10 +224,12 @@ void reportChildStartFailure(DWORD error, const std::wstring& commandLine) {
     // dispatcher returns and the process may end.
     reportServiceError(runState().serviceName,
                        wide(applicationNotStartedText(utf16(runState().serviceName), error, utf16(commandLine))));
+    g_statusLock.lock();
     g_status.dwCurrentState = SERVICE_STOPPED;
     g_status.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
     g_status.dwServiceSpecificExitCode = kChildStartFailure;
     reportStatus();
+    g_statusLock.unlock();
 }
 
 // The child ended on its own with a failure: the event log gets its exit
@@ -220,7 +253,8 @@ void superviseChild(std::wstring commandLine) {
     UniqueHandle output[2], shutdown[2];
     if (!createPipe(output, 0, L"CreatePipe error (%d)", L"SetHandleInformation error (%d)")) return;
     if (!createPipe(shutdown, 1, L"CreatePipe error 2 (%d)", L"SetHandleInformation error 2 (%d)")) return;
-    g_shutdownWrite = shutdown[1].release();
+    InterlockedExchangePointer(&g_shutdownWrite, shutdown[1].release());
+    sendEarlyStopRequest();
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -252,7 +286,9 @@ void superviseChild(std::wstring commandLine) {
         closeShutdownPipe();
         return;
     }
+    g_statusLock.lock();
     reportStatus();
+    g_statusLock.unlock();
 
     ignoreConsoleEvents();
 
@@ -260,14 +296,18 @@ void superviseChild(std::wstring commandLine) {
     DWORD exitCode = 0;
     GetExitCodeProcess(process.get(), &exitCode);
     logLine(L"process terminated with exit code %d", static_cast<int>(exitCode));
+    g_statusLock.lock();
     bool stopRequested = g_status.dwCurrentState == SERVICE_STOP_PENDING;
-    if (exitCode == 0 || stopRequested) {
+    bool stopped = exitCode == 0 || stopRequested;
+    if (stopped) {
         g_status.dwCurrentState = SERVICE_STOPPED;
         if (!reportStatus()) logLine(L"SetServiceStatus 10 failed %d", static_cast<int>(GetLastError()));
-        logLine(L"service stopped set");
-    } else {
-        reportApplicationFailure(exitCode, *drain, drainThread.get());
     }
+    g_statusLock.unlock();
+    if (stopped)
+        logLine(L"service stopped set");
+    else
+        reportApplicationFailure(exitCode, *drain, drainThread.get());
     closeShutdownPipe();
 }
 
@@ -277,7 +317,7 @@ namespace {
 
 void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
     logLine(L"service main");
-    resetStatus();
+    resetServiceStatus();
     const wchar_t* name = argc > 0 && argv[0][0] && wcslen(argv[0]) < kBufferChars ? argv[0] : L"unknown";
     setServiceName(name);
     logLine(L"service name is '%s'", runState().serviceName);
