@@ -27,6 +27,16 @@ bool bindSlot(Function& slot, FARPROC found) {
     return slot != nullptr;
 }
 
+// Runs a group's lookup unless one has finished before, and records that
+// only once it has: a concurrent first call then repeats the lookup rather
+// than finding the flag set and the slots still empty.
+template <class Lookup>
+void lookUpOnce(bool& tried, Lookup lookup) {
+    if (__atomic_load_n(&tried, __ATOMIC_ACQUIRE)) return;
+    lookup();
+    __atomic_store_n(&tried, true, __ATOMIC_RELEASE);
+}
+
 // The slot of a function of an always-present module, bound on first use.
 template <class Function>
 bool bindFromLoadedModule(Function& slot, const wchar_t* module, const char* name) {

@@ -5,10 +5,10 @@
 ShellFunctions g_shellFunctions = {};
 
 void preloadShellDependencies() {
-    if (g_shellFunctions.dependenciesPreloaded) return;
-    g_shellFunctions.dependenciesPreloaded = true;
-    LoadLibraryW(L"davhlpr.dll");
-    LoadLibraryW(L"fwbase.dll");
+    lookUpOnce(g_shellFunctions.dependenciesPreloaded, [] {
+        LoadLibraryW(L"davhlpr.dll");
+        LoadLibraryW(L"fwbase.dll");
+    });
 }
 
 bool bindShellFunctions() {

@@ -18,15 +18,13 @@ const size_t kPathUnits = 32768;
 // be loaded in its place.
 bool bindVersionFunctions() {
     VersionFunctions& f = g_versionFunctions;
-    if (!f.loadTried) {
-        f.loadTried = true;
+    lookUpOnce(f.loadTried, [&f] {
         HMODULE version = LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        if (version) {
-            bindSlot(f.getSize, GetProcAddress(version, "GetFileVersionInfoSizeW"));
-            bindSlot(f.getInfo, GetProcAddress(version, "GetFileVersionInfoW"));
-            bindSlot(f.queryValue, GetProcAddress(version, "VerQueryValueW"));
-        }
-    }
+        if (!version) return;
+        bindSlot(f.getSize, GetProcAddress(version, "GetFileVersionInfoSizeW"));
+        bindSlot(f.getInfo, GetProcAddress(version, "GetFileVersionInfoW"));
+        bindSlot(f.queryValue, GetProcAddress(version, "VerQueryValueW"));
+    });
     return f.getSize && f.getInfo && f.queryValue;
 }
 

@@ -44,13 +44,12 @@ HMODULE loadFolderModule() {
 
 bool bindFolderPath() {
     FolderFunctions& f = g_folderFunctions;
-    if (!f.folderPathTried) {
-        f.folderPathTried = true;
+    lookUpOnce(f.folderPathTried, [&f] {
         // Loaded first so that the folder module finds it in the process.
         LoadLibraryW(L"shell32.dll");
         HMODULE module = loadFolderModule();
         if (module) bindSlot(f.getFolderPath, GetProcAddress(module, "SHGetFolderPathW"));
-    }
+    });
     return f.getFolderPath != nullptr;
 }
 

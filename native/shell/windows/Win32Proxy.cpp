@@ -19,17 +19,15 @@ const wchar_t kUserAgent[] = L"tavra proxy detection/1.0";
 
 bool proxyFunctionsAvailable() {
     ProxyFunctions& f = g_proxyFunctions;
-    if (!f.loadTried) {
-        f.loadTried = true;
+    lookUpOnce(f.loadTried, [&f] {
         HMODULE winhttp = LoadLibraryW(L"Winhttp.dll");
-        if (winhttp) {
-            bindSlot(f.getIEProxyConfig, GetProcAddress(winhttp, "WinHttpGetIEProxyConfigForCurrentUser"));
-            bindSlot(f.open, GetProcAddress(winhttp, "WinHttpOpen"));
-            bindSlot(f.closeHandle, GetProcAddress(winhttp, "WinHttpCloseHandle"));
-            bindSlot(f.getProxyForUrl, GetProcAddress(winhttp, "WinHttpGetProxyForUrl"));
-            bindSlot(f.getDefaultProxyConfiguration, GetProcAddress(winhttp, "WinHttpGetDefaultProxyConfiguration"));
-        }
-    }
+        if (!winhttp) return;
+        bindSlot(f.getIEProxyConfig, GetProcAddress(winhttp, "WinHttpGetIEProxyConfigForCurrentUser"));
+        bindSlot(f.open, GetProcAddress(winhttp, "WinHttpOpen"));
+        bindSlot(f.closeHandle, GetProcAddress(winhttp, "WinHttpCloseHandle"));
+        bindSlot(f.getProxyForUrl, GetProcAddress(winhttp, "WinHttpGetProxyForUrl"));
+        bindSlot(f.getDefaultProxyConfiguration, GetProcAddress(winhttp, "WinHttpGetDefaultProxyConfiguration"));
+    });
     return f.getIEProxyConfig && f.open && f.closeHandle && f.getProxyForUrl && f.getDefaultProxyConfiguration;
 }
 
