@@ -160,3 +160,14 @@ std::wstring besideTestProgram(const std::wstring& name) {
 }
 
 }  // namespace nativetest
+
+namespace nativetest {
+
+std::vector<std::string> callsWithAnExceptionPending() {
+    std::vector<std::string> calls;
+    for (const std::string& line : fakejni::records())
+        if (line.find("called with an exception pending") != std::string::npos) calls.push_back(line);
+    return calls;
+}
+
+}  // namespace nativetest

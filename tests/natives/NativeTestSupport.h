@@ -59,6 +59,8 @@ private:
 };
 
 std::wstring utf16(const std::string& text);
+// The record's lines of JNI calls made while an exception was pending.
+std::vector<std::string> callsWithAnExceptionPending();
 std::string narrow(const std::wstring& text);  // UTF-8
 
 }  // namespace nativetest

@@ -353,6 +353,16 @@ TEST_F(MiscNatives, EnvironmentPairsKeepBlockOrderAndTheEntriesThatBeginWithEqua
     SetEnvironmentVariableW(L"=T:", nullptr);
 }
 
+// On a full heap the pairs that could be made are listed; the native makes
+// no JNI call while the heap's exception is pending and leaves none.
+TEST_F(MiscNatives, EnvironmentPairsOnAFullHeapAreThoseThatCouldBeMade) {
+    fakejni::failStringsAfter(2);
+    jobject pairs = callExport(kMisc, "getEnvVarPairs0", {}).asObject();
+    ASSERT_FALSE(fakejni::isNull(pairs));
+    EXPECT_EQ(2u, fakejni::texts(pairs).size());
+    EXPECT_EQ(std::vector<std::string>(), nativetest::callsWithAnExceptionPending());
+}
+
 TEST_F(MiscNatives, FreeDiskSpaceIsMinusOneForAMissingPath) {
     nativetest::ScratchFolder folder;
     EXPECT_EQ(-1, callExport(kMisc, "getFreeDiskSpace0", {fakejni::newString(folder.file(L"missing\\deeper"))})

@@ -133,6 +133,26 @@ TEST_F(RegistryNatives, MultiStringDataWithoutItsFinalNulsKeepsItsLastString) {
     EXPECT_EQ(std::vector<std::wstring>({L"a", L"b"}), fakejni::texts(get(L"odd").asObject()));
 }
 
+// On a full heap names and strings are left out, a string value is null,
+// and nothing stays pending.
+TEST_F(RegistryNatives, OnAFullHeapWhatCouldNotBeMadeIsLeftOutWithNothingPending) {
+    for (const wchar_t* name : {L"a", L"b", L"c"}) callExport("Registry", "createKey0", {kHkcu, path(name), 0});
+    const wchar_t parts[] = L"x\0y\0z\0";
+    setRaw(L"multi", REG_MULTI_SZ, parts, sizeof parts);
+    setRaw(L"text", REG_SZ, L"t", 4);
+    jstring key = path();
+    jstring multi = fakejni::newString(L"multi"), text = fakejni::newString(L"text");
+
+    fakejni::failStringsAfter(1);
+    EXPECT_EQ(1u, fakejni::texts(callExport("Registry", "enumSubKeys0", {kHkcu, key, 0}).asObject()).size());
+    fakejni::failStringsAfter(2);
+    EXPECT_EQ(std::vector<std::wstring>({L"x", L"y"}),
+              fakejni::texts(callExport("Registry", "getValue0", {kHkcu, key, multi, 0}).asObject()));
+    fakejni::failStringsAfter(0);
+    EXPECT_TRUE(fakejni::isNull(callExport("Registry", "getValue0", {kHkcu, key, text, 0}).asObject()));
+    EXPECT_EQ(std::vector<std::string>(), nativetest::callsWithAnExceptionPending());
+}
+
 TEST_F(RegistryNatives, TypesWithoutAJavaFormAndMissingValuesGiveNull) {
     unsigned long long big = 0x100000000ull;
     setRaw(L"qword", REG_QWORD, &big, sizeof big);

@@ -39,15 +39,23 @@ jstring javaStringFromWide(JNIEnv* env, const wchar_t* text) {
 
 jstring javaStringFromWide(JNIEnv* env, const wchar_t* text, size_t length) {
     if (!text) return nullptr;
-    return env->NewString(reinterpret_cast<const jchar*>(text), static_cast<jsize>(length));
+    jstring string = env->NewString(reinterpret_cast<const jchar*>(text), static_cast<jsize>(length));
+    if (!string) dropPendingException(env);
+    return string;
 }
 
 jobjectArray newStringArray(JNIEnv* env, const JavaStringList& list) {
     jclass stringClass = env->FindClass("java/lang/String");
-    if (!stringClass) return nullptr;
+    if (!stringClass) {
+        dropPendingException(env);
+        return nullptr;
+    }
     jobjectArray array = env->NewObjectArray(static_cast<jsize>(list.size()), stringClass, nullptr);
     env->DeleteLocalRef(stringClass);
-    if (!array) return nullptr;
+    if (!array) {
+        dropPendingException(env);
+        return nullptr;
+    }
     jsize index = 0;
     for (jstring item : list.items()) env->SetObjectArrayElement(array, index++, item);
     return array;

@@ -45,7 +45,15 @@ private:
     std::vector<wchar_t*> texts_;
 };
 
-// NewString of the text up to its NUL; null for a null text.
+// A failed JNI call that left an exception pending (a missing class or
+// constructor, a full heap) must not reach Java, since natives never throw,
+// nor be pending at the native's next JNI call.
+inline void dropPendingException(JNIEnv* env) {
+    if (env->ExceptionCheck()) env->ExceptionClear();
+}
+
+// NewString of the text up to its NUL; null for a null text, and null with
+// nothing pending when the JVM cannot make the string.
 jstring javaStringFromWide(JNIEnv* env, const wchar_t* text);
 jstring javaStringFromWide(JNIEnv* env, const wchar_t* text, size_t length);
 

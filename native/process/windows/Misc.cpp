@@ -42,12 +42,6 @@ DWORD windowProcessId(HWND hwnd) {
     return pid;
 }
 
-// A failed JNI call that left an exception pending (a missing constructor,
-// an array the VM cannot allocate) must not reach Java: natives never throw.
-void dropPendingException(JNIEnv* env) {
-    if (env->ExceptionCheck()) env->ExceptionClear();
-}
-
 // ---- closing processes -------------------------------------------------------
 
 // The state of the close-message enumeration: the listed pids, one flag
@@ -302,9 +296,7 @@ JNIEXPORT jobjectArray JNICALL Java_com_tavra_runtime_installer_platform_win32_M
     listByProcessStatus(env, list);
     if (list.size() == 0) listBySnapshot(env, list);
     if (list.size() == 0) return nullptr;
-    jobjectArray modules = newStringArray(env, list);
-    if (!modules) dropPendingException(env);
-    return modules;
+    return newStringArray(env, list);
 }
 
 JNIEXPORT jobjectArray JNICALL Java_com_tavra_runtime_installer_platform_win32_Misc_getEnvVarPairs0(JNIEnv* env,
@@ -315,9 +307,7 @@ JNIEXPORT jobjectArray JNICALL Java_com_tavra_runtime_installer_platform_win32_M
     for (const TextSpan& pair : environmentBlockEntries(reinterpret_cast<const char16_t*>(block)))
         list.add(javaStringFromWide(env, block + pair.start, pair.length));
     FreeEnvironmentStringsW(block);
-    jobjectArray pairs = newStringArray(env, list);
-    if (!pairs) dropPendingException(env);
-    return pairs;
+    return newStringArray(env, list);
 }
 
 JNIEXPORT void JNICALL Java_com_tavra_runtime_installer_platform_win32_Misc_broadcastSettingChange0(JNIEnv*,

@@ -70,16 +70,21 @@ jstring sidOf(JNIEnv* env, const VARIANT* value) {
 
 jobjectArray resultsOf(JNIEnv* env, const DS_SELECTION_LIST* list) {
     jclass resultClass = env->FindClass(kResultClass);
-    if (!resultClass) return nullptr;
+    if (!resultClass) {
+        dropPendingException(env);
+        return nullptr;
+    }
     jmethodID constructor = env->GetMethodID(resultClass, "<init>", kResultConstructor);
     jobjectArray results =
         constructor ? env->NewObjectArray(static_cast<jsize>(list->cItems), resultClass, nullptr) : nullptr;
+    if (!results) dropPendingException(env);
     for (ULONG i = 0; results && i < list->cItems; ++i) {
         const DS_SELECTION& item = list->aDsSelection[i];
         jstring sid = list->cFetchedAttributes > 0 ? sidOf(env, item.pvarFetchedAttributes) : nullptr;
         jstring name = stringOrNull(env, item.pwzName), path = stringOrNull(env, item.pwzADsPath);
         jstring objectClass = stringOrNull(env, item.pwzClass), upn = stringOrNull(env, item.pwzUPN);
         jobject result = env->NewObject(resultClass, constructor, name, path, objectClass, upn, sid);
+        if (!result) dropPendingException(env);
         env->SetObjectArrayElement(results, static_cast<jsize>(i), result);
         for (jobject ref : {static_cast<jobject>(name), static_cast<jobject>(path), static_cast<jobject>(objectClass),
                             static_cast<jobject>(upn), static_cast<jobject>(sid), result})

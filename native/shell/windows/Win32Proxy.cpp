@@ -37,7 +37,11 @@ class ResultSlots {
 public:
     ResultSlots(JNIEnv* env, jobjectArray out) : env_(env), out_(out), length_(out ? env->GetArrayLength(out) : 0) {}
 
-    void setFlag(jsize index, bool value) { store(index, env_->NewStringUTF(value ? "true" : "false")); }
+    void setFlag(jsize index, bool value) {
+        jstring flag = env_->NewStringUTF(value ? "true" : "false");
+        if (!flag) dropPendingException(env_);
+        store(index, flag);
+    }
 
     // Only a non-empty string of Windows is stored.
     void setText(jsize index, const wchar_t* text) {

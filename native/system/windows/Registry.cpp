@@ -69,23 +69,23 @@ UniqueKey openKey(JNIEnv* env, jint root, jstring path, jint view, OpenMode mode
 const char16_t* units(const BYTE* data) { return reinterpret_cast<const char16_t*>(data); }
 
 jstring stringOfValue(JNIEnv* env, const BYTE* data, DWORD size) {
-    return env->NewString(reinterpret_cast<const jchar*>(data), static_cast<jsize>(registryStringUnits(units(data), size)));
+    return javaStringFromWide(env, reinterpret_cast<const wchar_t*>(data), registryStringUnits(units(data), size));
 }
 
 // new <className>(<argument>) through the constructor of that signature.
 jobject newValueObject(JNIEnv* env, const char* className, const char* signature, jvalue argument) {
     jclass cls = env->FindClass(className);
-    if (!cls) return nullptr;
-    jmethodID constructor = env->GetMethodID(cls, "<init>", signature);
+    jmethodID constructor = cls ? env->GetMethodID(cls, "<init>", signature) : nullptr;
     jobject object = constructor ? env->NewObjectA(cls, constructor, &argument) : nullptr;
-    env->DeleteLocalRef(cls);
+    if (!object) dropPendingException(env);
+    if (cls) env->DeleteLocalRef(cls);
     return object;
 }
 
 jobject multiStringOfValue(JNIEnv* env, const BYTE* data, DWORD size) {
     JavaStringList list;
     for (const UnitSpan& part : registryMultiStringParts(units(data), size))
-        list.add(env->NewString(reinterpret_cast<const jchar*>(units(data) + part.start), static_cast<jsize>(part.length)));
+        list.add(javaStringFromWide(env, reinterpret_cast<const wchar_t*>(data) + part.start, part.length));
     return newStringArray(env, list);
 }
 
@@ -119,7 +119,10 @@ jobject javaValueOf(JNIEnv* env, DWORD type, const BYTE* data, DWORD size) {
 bool isInstanceOf(JNIEnv* env, jobject value, const char* className) {
     if (!value) return false;
     jclass cls = env->FindClass(className);
-    if (!cls) return false;
+    if (!cls) {
+        dropPendingException(env);
+        return false;
+    }
     bool instance = env->IsInstanceOf(value, cls);
     env->DeleteLocalRef(cls);
     return instance;

@@ -210,6 +210,7 @@ void reset() {
     registrationLog().clear();
     methodHandlers().clear();
     systemProperties().clear();
+    stringsLeft() = -1;
     clearRecords();
 }
 
@@ -239,6 +240,11 @@ void hideMethod(const char* className, const char* name, const char* signature) 
             return;
         }
     fatal(std::string("hideMethod: no method ") + name + signature + " in " + className);
+}
+
+void failStringsAfter(int count) {
+    Guard g(lock());
+    stringsLeft() = count;
 }
 
 void onCall(const char* className, const char* name, const char* signature, MethodHandler handler) {

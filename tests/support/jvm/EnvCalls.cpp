@@ -35,6 +35,11 @@ std::map<std::wstring, std::wstring>& systemProperties() {
     return properties;
 }
 
+int& stringsLeft() {
+    static int left = -1;
+    return left;
+}
+
 std::string throwableText(const Object* t) {
     std::string text = dottedName(t->cls->name);
     if (t->hasMessage) text += ": " + toUtf8(t->message);

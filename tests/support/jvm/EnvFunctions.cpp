@@ -413,10 +413,24 @@ FAKEJNI_PRIMITIVE_FIELDS(Double, jdouble, 'D', d)
 
 // ---- strings ----------------------------------------------------------------------------------------------
 
+// False, with an OutOfMemoryError pending, once the test's string limit is
+// used up (failStringsAfter).
+bool heapTakesString(const char* function) {
+    if (stringsLeft() < 0) return true;
+    if (stringsLeft() > 0) {
+        --stringsLeft();
+        return true;
+    }
+    record(std::string(function) + "\t-> null (heap full)");
+    throwPending("java/lang/OutOfMemoryError", "Java heap space");
+    return false;
+}
+
 jstring JNICALL NewString(JNIEnv*, const jchar* chars, jsize len) {
     EnvEntry e("NewString");
     if (len < 0) fatal("NewString: negative length");
     if (!chars && len > 0) fatal("NewString: null characters");
+    if (!heapTakesString("NewString")) return nullptr;
     std::wstring text(reinterpret_cast<const wchar_t*>(chars), static_cast<size_t>(len));
     Object* s = newStringObject(text);
     record("NewString\t" + quoteText(text) + "\t" + number(len) + "\t-> " + render(s));
@@ -472,6 +486,7 @@ jstring JNICALL NewStringUTF(JNIEnv*, const char* utf) {
         record("NewStringUTF\tnull\t-> null");
         return nullptr;
     }
+    if (!heapTakesString("NewStringUTF")) return nullptr;
     Object* s = newStringObject(fromModifiedUtf8(utf));
     record("NewStringUTF\t" + quoted(utf) + "\t-> " + render(s));
     return static_cast<jstring>(newLocalRef(s));

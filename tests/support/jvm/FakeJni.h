@@ -81,6 +81,10 @@ bool hasClass(const char* className);
 void hideClass(const char* className);
 // From now on method lookups (and RegisterNatives rows) of this method fail.
 void hideMethod(const char* className, const char* name, const char* signature);
+// After `count` more strings, NewString and NewStringUTF fail as on a full
+// heap: null, with an OutOfMemoryError pending. A negative count (as after
+// reset) never fails.
+void failStringsAfter(int count);
 
 // ---- records -----------------------------------------------------------------
 

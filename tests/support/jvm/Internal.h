@@ -196,6 +196,8 @@ Slot callNativeFunction(void* fnPtr, const MethodInfo* method, Object* receiverO
 std::map<const MethodInfo*, MethodHandler>& methodHandlers();
 // Set through System.setProperty.
 std::map<std::wstring, std::wstring>& systemProperties();
+// The strings NewString and NewStringUTF may still make; negative: no limit.
+int& stringsLeft();
 
 // ---- the VM -------------------------------------------------------------------
 

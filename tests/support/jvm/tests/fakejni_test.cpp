@@ -272,6 +272,19 @@ TEST_F(FakeJni, StringsKeepEmbeddedNulsAndSurrogates) {
     EXPECT_EQ("\"a\\\"b\\\\c\\td\\u0001\"", fakejni::quote(fakejni::text(quoted)));
 }
 
+TEST_F(FakeJni, AFullHeapRefusesStringsUntilReset) {
+    fakejni::failStringsAfter(1);
+    EXPECT_NE(nullptr, env->NewStringUTF("made"));
+    const jchar unit = 'x';
+    EXPECT_EQ(nullptr, env->NewString(&unit, 1));
+    EXPECT_EQ("java.lang.OutOfMemoryError: Java heap space", pendingText());
+    env->ExceptionClear();
+    EXPECT_EQ(nullptr, env->NewStringUTF("refused"));
+    env->ExceptionClear();
+    fakejni::reset();
+    EXPECT_NE(nullptr, env->NewString(&unit, 1));
+}
+
 TEST_F(FakeJni, StringRegionsCheckBounds) {
     jstring s = fakejni::newString(L"hello");
     jchar buffer[8] = {};
