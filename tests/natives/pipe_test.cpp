@@ -169,6 +169,23 @@ TEST_F(PipeNatives, APeerThatClosesInsideABlockGivesNullAndWritesToItFail) {
     closePipe(server);
 }
 
+// The block fits the pipe's buffer, so the write itself succeeds: only the
+// flush learns that the peer closed its end without reading.
+TEST_F(PipeNatives, ABlockThePeerClosesUnreadIsNotReportedWritten) {
+    jlong server = listen(name);
+    ASSERT_NE(-1, server);
+    HANDLE client = rawClient(name);
+    ASSERT_NE(INVALID_HANDLE_VALUE, client);
+    ASSERT_TRUE(backend("connectNamedPipe0", {server}).asBoolean());
+    bool wrote = true;
+    std::thread writer([&] { wrote = writeBlock(server, pattern(100)); });
+    Sleep(200);
+    CloseHandle(client);
+    writer.join();
+    EXPECT_FALSE(wrote);
+    closePipe(server);
+}
+
 TEST_F(PipeNatives, ALengthFieldThatArrivesInPiecesIsReadWhole) {
     jlong server = listen(name);
     HANDLE client = rawClient(name);

@@ -132,8 +132,9 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32
     encodeBlockLength(length, field);
     if (!writeFully(pipe, field, kBlockLengthBytes)) return JNI_FALSE;
     if (!writePayload(env, pipe, data, length)) return JNI_FALSE;
-    FlushFileBuffers(pipe);
-    return JNI_TRUE;
+    // A block that fits the pipe's buffer is written at once; only the
+    // flush tells whether the peer took it or closed its end unread.
+    return FlushFileBuffers(pipe) ? JNI_TRUE : JNI_FALSE;
 }
 
 // Opens the client end, waiting for a free instance first; 0 when it
