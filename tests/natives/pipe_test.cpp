@@ -92,6 +92,14 @@ protected:
         EXPECT_EQ(nullptr, fakejni::pendingException());
         EXPECT_EQ(0u, fakejni::openBuffers());
     }
+    // A listener of the natives with a raw client connected to it.
+    void connectRawClient(jlong* server, HANDLE* client) {
+        *server = listen(name);
+        ASSERT_NE(-1, *server);
+        *client = rawClient(name);
+        ASSERT_NE(INVALID_HANDLE_VALUE, *client);
+        ASSERT_TRUE(backend("connectNamedPipe0", {*server}).asBoolean());
+    }
     std::wstring name;
 };
 
@@ -153,11 +161,9 @@ TEST_F(PipeNatives, ABlockLargerThanThePipeBufferArrivesWholeBetweenTwoThreads) 
 }
 
 TEST_F(PipeNatives, APeerThatClosesInsideABlockGivesNullAndWritesToItFail) {
-    jlong server = listen(name);
-    ASSERT_NE(-1, server);
-    HANDLE client = rawClient(name);
-    ASSERT_NE(INVALID_HANDLE_VALUE, client);
-    ASSERT_TRUE(backend("connectNamedPipe0", {server}).asBoolean());
+    jlong server = 0;
+    HANDLE client = nullptr;
+    ASSERT_NO_FATAL_FAILURE(connectRawClient(&server, &client));
     Bytes partial = {0xE8, 0x03, 0, 0};  // 1000 bytes announced, 10 sent
     partial.resize(14, 0x55);
     ASSERT_TRUE(rawWrite(client, partial));
@@ -172,11 +178,9 @@ TEST_F(PipeNatives, APeerThatClosesInsideABlockGivesNullAndWritesToItFail) {
 // The block fits the pipe's buffer, so the write itself succeeds: only the
 // flush learns that the peer closed its end without reading.
 TEST_F(PipeNatives, ABlockThePeerClosesUnreadIsNotReportedWritten) {
-    jlong server = listen(name);
-    ASSERT_NE(-1, server);
-    HANDLE client = rawClient(name);
-    ASSERT_NE(INVALID_HANDLE_VALUE, client);
-    ASSERT_TRUE(backend("connectNamedPipe0", {server}).asBoolean());
+    jlong server = 0;
+    HANDLE client = nullptr;
+    ASSERT_NO_FATAL_FAILURE(connectRawClient(&server, &client));
     bool wrote = true;
     std::thread writer([&] { wrote = writeBlock(server, pattern(100)); });
     Sleep(200);
