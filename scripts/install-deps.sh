@@ -10,9 +10,9 @@ $SUDO apt-get install -y --no-install-recommends \
     g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth \
     openjdk-17-jdk-headless osslsigncode openssl locales
 
-# The Wine tests run programs under a German and an English locale; Wine
+# The Wine tests run programs under German, English and Japanese locales; Wine
 # takes its code pages and UI language from LANG, which must exist here.
-for locale in de_AT.UTF-8 en_US.UTF-8; do
+for locale in de_AT.UTF-8 en_US.UTF-8 ja_JP.UTF-8; do
     if ! locale -a 2>/dev/null | grep -qi "^${locale%.UTF-8}.utf8$"; then
         $SUDO sed -i "s/^# *\(${locale} UTF-8\)/\1/" /etc/locale.gen
         grep -q "^${locale} UTF-8" /etc/locale.gen || echo "${locale} UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null

@@ -56,6 +56,28 @@ void removeTree(const std::wstring& dir) {
     RemoveDirectoryW(dir.c_str());
 }
 
+// Runs `program`, a copy of this test program, as PathsChild, which writes
+// its narrow path and directory into `outFile`; gives what it wrote.
+std::string childExecutablePaths(const std::wstring& program, const std::wstring& outFile) {
+    SetEnvironmentVariableW(kChildOutput, outFile.c_str());
+    std::wstring commandLine = L"\"" + program + L"\" --gtest_also_run_disabled_tests --gtest_filter=PathsChild.*";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    BOOL started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                  &startup, &process);
+    SetEnvironmentVariableW(kChildOutput, nullptr);
+    if (!started) return "(not started)";
+    UniqueHandle child(process.hProcess), thread(process.hThread);
+    if (WaitForSingleObject(child.get(), 60000) != WAIT_OBJECT_0) return "(did not end)";
+
+    char text[2 * kChars] = "";
+    UniqueHandle file(CreateFileW(outFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    DWORD n = 0;
+    if (!file.valid() || !ReadFile(file.get(), text, sizeof text - 1, &n, nullptr)) return "(no output)";
+    return text;
+}
+
 // A fresh directory with a space in its name under the temporary directory.
 class PathsDir : public ::testing::Test {
 protected:
@@ -116,24 +138,9 @@ TEST_F(PathsDir, ExecutableNameOutsideTheCodePageFallsBackToAUsableShortPath) {
     if (!CreateDirectoryW(subdir.c_str(), nullptr)) GTEST_SKIP() << "file system cannot hold the name";
     ASSERT_TRUE(CopyFileW(executableLongPath(), copy.c_str(), TRUE));
 
-    const std::wstring outFile = dir_ + L"\\child.txt";
-    SetEnvironmentVariableW(kChildOutput, outFile.c_str());
-    std::wstring commandLine = L"\"" + copy + L"\" --gtest_also_run_disabled_tests --gtest_filter=PathsChild.*";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(copy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process));
-    SetEnvironmentVariableW(kChildOutput, nullptr);
-    UniqueHandle child(process.hProcess), thread(process.hThread);
-    ASSERT_EQ(WaitForSingleObject(child.get(), 60000), WAIT_OBJECT_0);
-
-    char text[2 * kChars] = "";
-    UniqueHandle file(CreateFileW(outFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    DWORD n = 0;
-    ASSERT_TRUE(file.valid() && ReadFile(file.get(), text, sizeof text - 1, &n, nullptr));
-    ASSERT_NE(std::strchr(text, '\n'), nullptr) << text;
-    const std::string narrow(text, std::strcspn(text, "\n")), dir = std::strchr(text, '\n') + 1;
+    const std::string text = childExecutablePaths(copy, dir_ + L"\\child.txt");
+    ASSERT_NE(text.find('\n'), std::string::npos) << text;
+    const std::string narrow = text.substr(0, text.find('\n')), dir = text.substr(text.find('\n') + 1);
     EXPECT_EQ(narrow.find('?'), std::string::npos) << narrow;
     EXPECT_TRUE(hasExeSuffix(narrow.c_str())) << narrow;
     EXPECT_TRUE(sameFile(narrow, copy)) << narrow;
@@ -153,6 +160,54 @@ TEST(PathsConvert, NarrowingReportsCharactersOutsideTheCodePage) {
     // No best fit: U+0100 must not quietly become "A" and name another file.
     EXPECT_EQ(narrowPath(L"C:\\\u0100bc", &lossy), "C:\\?bc");
     EXPECT_TRUE(lossy);
+}
+
+TEST(PathsConvert, UnicodeCodePagesNarrowWithoutADefaultCharacter) {
+    bool lossy = true;
+    EXPECT_EQ(narrowPathInCodePage(CP_UTF8, L"C:\\caf\u00E9\\\u8868", &lossy), "C:\\caf\xC3\xA9\\\xE8\xA1\xA8");
+    EXPECT_FALSE(lossy);
+    // A lone surrogate has no UTF-8 form; U+FFFD in its place would name
+    // another file.
+    const wchar_t loneSurrogate[] = {L'C', L':', L'\\', 0xD800, L'x', 0};
+    EXPECT_EQ(narrowPathInCodePage(CP_UTF8, loneSurrogate, &lossy), "");
+    EXPECT_TRUE(lossy);
+}
+
+// ---- double-byte code pages ------------------------------------------------
+// Run under LANG=ja_JP (code page 932), where U+8868 is 0x95 0x5C: its trail
+// byte is a backslash's.
+
+const char kTrailBackslashDir[] = "C:\\\x95\x5C";
+
+// The run that sets LRX_EXPECT_CP932 fails rather than skips without it.
+bool ansiIs932() {
+    if (AreFileApisANSI() && GetACP() == 932) return true;
+    if (GetEnvironmentVariableW(L"LRX_EXPECT_CP932", nullptr, 0) > 0) ADD_FAILURE() << "ANSI code page " << GetACP();
+    return false;
+}
+
+TEST(PathsDoubleByte, ResolvingKeepsTheSeparatorBehindATrailByte) {
+    if (!ansiIs932()) GTEST_SKIP() << "needs ANSI code page 932";
+    const std::string dir = kTrailBackslashDir;
+    char out[kChars];
+    resolvePathNarrow((dir + "\\\\lib\\x.jar").c_str(), out, kChars);
+    EXPECT_EQ(std::string(out), dir + "\\lib\\x.jar");
+    resolvePathNarrow("lib\\x.jar", out, kChars, (dir + "\\app.vmoptions").c_str());
+    EXPECT_EQ(std::string(out), dir + "\\lib\\x.jar");
+    fullPathNarrow((dir + "\\sub\\..\\Y.JAR").c_str(), out, kChars, false);
+    EXPECT_EQ(std::string(out), "c:\\\x95\x5C\\y.jar");
+}
+
+TEST_F(PathsDir, ExecutableInAFolderEndingInATrailBackslashByte) {
+    if (!ansiIs932()) GTEST_SKIP() << "needs ANSI code page 932";
+    const std::wstring subdir = dir_ + L"\\\u8868", copy = subdir + L"\\run.exe";
+    if (!CreateDirectoryW(subdir.c_str(), nullptr)) GTEST_SKIP() << "file system cannot hold the name";
+    ASSERT_TRUE(CopyFileW(executableLongPath(), copy.c_str(), TRUE));
+    const std::string text = childExecutablePaths(copy, dir_ + L"\\child.txt");
+    ASSERT_NE(text.find('\n'), std::string::npos) << text;
+    const std::string narrow = text.substr(0, text.find('\n')), dir = text.substr(text.find('\n') + 1);
+    EXPECT_TRUE(sameFile(narrow, copy)) << narrow;
+    EXPECT_TRUE(sameFile(dir, subdir)) << dir;
 }
 
 // ---- resolving and full paths ----------------------------------------------

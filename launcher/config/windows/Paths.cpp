@@ -132,7 +132,7 @@ void computeExecutablePaths(ExecutablePaths& paths) {
     readLongModulePath(paths.longPath);
     chooseNarrowPath(paths.longPath, paths.narrowPath);
     collapseBackslashes(paths.longPath);
-    collapseBackslashes(paths.narrowPath);
+    collapseBackslashesNarrow(paths.narrowPath);
 
     directoryOf(paths.narrowPath, paths.dirNarrow, kBufferChars);
     if (!copyText(paths.dirWideFromNarrow, kBufferChars, widenPath(paths.dirNarrow).c_str()))
@@ -170,11 +170,17 @@ void changeNarrowThroughWide(char* path, void (*change)(wchar_t*)) {
     std::memcpy(path, back.c_str(), back.size() + 1);
 }
 
+// A narrow path is collapsed through wide characters: in a double-byte
+// code page the trail byte of a character such as U+8868 is 0x5C, and a
+// byte-wise collapse would drop the separator behind it.
+void collapseInPlace(wchar_t* path) { collapseBackslashes(path); }
+void collapseInPlace(char* path) { collapseBackslashesNarrow(path); }
+
 // Base directory + path into `out`, or an empty `out` with a log line when
 // it does not fit.  Joined apart from `out`, which may be `path` itself.
 template <class Ch> void joinAndCollapse(const Ch* base, const Ch* path, Ch* out, int size) {
     std::basic_string<Ch> joined = std::basic_string<Ch>(base) + path;
-    collapseBackslashes(&joined[0]);
+    collapseInPlace(&joined[0]);
     if (!copyText(out, static_cast<size_t>(size), joined.c_str())) {
         out[0] = Ch(0);
         logLine(L"resolved path longer than %d characters", size);
@@ -259,29 +265,33 @@ const wchar_t* executableDirWideFromNarrow() { return executablePaths().dirWideF
 const wchar_t* executableDirWideLong() { return executablePaths().dirWideLong; }
 
 // WC_NO_BEST_FIT_CHARS keeps Windows from turning, say, U+0100 into "A":
-// such a path would name another file.  Code pages that refuse the flag
-// (UTF-8 among them) are converted without it.
-std::string narrowPath(const wchar_t* wide, bool* lossy) {
+// such a path would name another file.  UTF-8 and GB18030 take neither
+// that flag nor a default character (Windows fails the call when given
+// them); what they cannot hold, a lone surrogate, fails the conversion
+// under WC_ERR_INVALID_CHARS instead of becoming U+FFFD.  Other code pages
+// that refuse the flag are converted without it.
+std::string narrowPathInCodePage(unsigned codePage, const wchar_t* wide, bool* lossy) {
     if (lossy) *lossy = false;
     if (!wide) return std::string();
-    UINT codePage = fileCodePage();
-    DWORD flags = WC_NO_BEST_FIT_CHARS;
-    const char* defaultChar = "?";
+    UINT actual = codePage == CP_ACP ? GetACP() : codePage == CP_OEMCP ? GetOEMCP() : codePage;
+    bool unicode = actual == CP_UTF8 || actual == 54936;
+    DWORD flags = unicode ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    const char* defaultChar = unicode ? nullptr : "?";
     BOOL usedDefault = FALSE;
-    BOOL* usedDefaultOut = &usedDefault;
-    int size = WideCharToMultiByte(codePage, flags, wide, -1, nullptr, 0, defaultChar, usedDefaultOut);
-    if (size == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+    BOOL* usedDefaultOut = unicode ? nullptr : &usedDefault;
+    int size = WideCharToMultiByte(actual, flags, wide, -1, nullptr, 0, defaultChar, usedDefaultOut);
+    if (size == 0 && !unicode && GetLastError() == ERROR_INVALID_FLAGS) {
         flags = 0;
         defaultChar = nullptr;
         usedDefaultOut = nullptr;
-        size = WideCharToMultiByte(codePage, flags, wide, -1, nullptr, 0, nullptr, nullptr);
+        size = WideCharToMultiByte(actual, flags, wide, -1, nullptr, 0, nullptr, nullptr);
     }
     if (size <= 0) {
         if (lossy) *lossy = true;
         return std::string();
     }
     std::string out(static_cast<size_t>(size), '\0');
-    int written = WideCharToMultiByte(codePage, flags, wide, -1, &out[0], size, defaultChar, usedDefaultOut);
+    int written = WideCharToMultiByte(actual, flags, wide, -1, &out[0], size, defaultChar, usedDefaultOut);
     if (written <= 0) {
         if (lossy) *lossy = true;
         return std::string();
@@ -290,6 +300,8 @@ std::string narrowPath(const wchar_t* wide, bool* lossy) {
     if (lossy) *lossy = usedDefault != FALSE;
     return out;
 }
+
+std::string narrowPath(const wchar_t* wide, bool* lossy) { return narrowPathInCodePage(fileCodePage(), wide, lossy); }
 
 std::wstring widenPath(const char* narrow) {
     if (!narrow) return std::wstring();

@@ -19,6 +19,9 @@ const wchar_t* executableDirWideLong();
 // Wide to narrow in the file-API code page (OEM when AreFileApisANSI is
 // false).  `lossy` reports whether a character had to be replaced.
 std::string narrowPath(const wchar_t* wide, bool* lossy = nullptr);
+// The same in a given code page (CP_ACP and CP_OEMCP included); a text that
+// UTF-8 or GB18030 cannot hold gives "" and is reported lossy.
+std::string narrowPathInCodePage(unsigned codePage, const wchar_t* wide, bool* lossy = nullptr);
 // Narrow to wide in the same code page.
 std::wstring widenPath(const char* narrow);
 
