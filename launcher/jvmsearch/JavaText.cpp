@@ -11,6 +11,8 @@ const char kVersionCacheRoot[] = "SOFTWARE\\brightmoor\\lorix\\jvms\\";
 // Each prefix ends with the opening quote of the version.
 const char* const kFirstLinePrefixes[] = {"java version \"", "openjdk version \""};
 
+const char* const kOptionsNoticePrefixes[] = {"Picked up ", "NOTE: Picked up "};
+
 const char* const kStaleCachedVersions[] = {"1.7.", "1.6.", "1.5."};
 
 // The text up to and including its last backslash (empty when there is none).
@@ -33,6 +35,13 @@ bool versionFromFirstLine(const char* line, std::string& version) {
         version.assign(start, static_cast<size_t>(close - start));
         return true;
     }
+    return false;
+}
+
+bool isOptionsNotice(const char* line) {
+    if (!line) return false;
+    for (const char* prefix : kOptionsNoticePrefixes)
+        if (std::strncmp(line, prefix, std::strlen(prefix)) == 0) return true;
     return false;
 }
 

@@ -17,6 +17,13 @@ extern const char kFailedProbeVersion[];  // "1.0.0"
 // False for any other line, and for a line without the closing quote.
 bool versionFromFirstLine(const char* line, std::string& version);
 
+// The notices a Java launcher prints before its version when it takes
+// options from the environment, such as
+//   Picked up JAVA_TOOL_OPTIONS: -Xmx1g
+//   NOTE: Picked up JDK_JAVA_OPTIONS: --add-opens=...
+// The probe reads past them to the version line.
+bool isOptionsNotice(const char* line);
+
 // The command line of a version probe: "<path> -version", the path quoted
 // when it holds a blank (unquoted, CreateProcess would try c:\program.exe
 // for c:\program files\java\bin\java.exe).

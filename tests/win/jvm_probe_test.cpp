@@ -237,15 +237,33 @@ TEST_F(JvmProbe, FirstLinePrefixes) {
 
     ScratchTree other(L"probe_other");
     std::wstring otherBin = other.path() + L"\\bin";
-    JavaBehaviour chatty = reporting("Picked up _JAVA_OPTIONS: -Xmx1g");
-    chatty.stderrLines.push_back("java version \"1.8.0_301\"");
-    installJava(other.path(), chatty);
+    JavaBehaviour unknown = reporting("IBM J9 VM (build 2.9)");
+    unknown.stderrLines.push_back("java version \"1.8.0_301\"");
+    installJava(other.path(), unknown);
     std::string path = ascii(otherBin + L"\\java.exe");
     std::strcpy(javaExe, path.c_str());
     EXPECT_FALSE(checkJavaExe(javaExe, version, kVersionChars, {}, {}, false, true));
     // Exit code 0 with an unreadable first line caches nothing.
     EXPECT_FALSE(readCache(javaExe).present);
     EXPECT_EQ(javaRuns(otherBin).size(), 1u);
+}
+
+// Options taken from JAVA_TOOL_OPTIONS and the like are announced before
+// the version; a notice longer than the line buffer is passed over whole.
+TEST_F(JvmProbe, NoticesOfEnvironmentOptionsComeBeforeTheVersion) {
+    JavaBehaviour chatty = reporting("Picked up JAVA_TOOL_OPTIONS: -Dfile.encoding=UTF-8 " + std::string(200, 'x'));
+    chatty.stderrLines.push_back("NOTE: Picked up JDK_JAVA_OPTIONS: -Xmx1g");
+    chatty.stderrLines.push_back("Picked up _JAVA_OPTIONS: -Xss4m");
+    chatty.stderrLines.push_back("openjdk version \"17.0.9\" 2023-10-17");
+    installJava(home, chatty);
+    ASSERT_TRUE(check("", ""));
+    EXPECT_STREQ(version, "17.0.9");
+    EXPECT_EQ(readCache(javaExeText).version, "17.0.9");
+
+    // What follows the first 99 characters of a long notice is no version.
+    JavaBehaviour cut = reporting("Picked up JAVA_TOOL_OPTIONS: " + std::string(200, 'x') + "java version \"1.8.0_301\"");
+    installJava(home, cut);
+    EXPECT_FALSE(check("", "", false, false));
 }
 
 TEST_F(JvmProbe, PreReleaseTestOnlyWhenNotSkipped) {

@@ -134,12 +134,26 @@ DWORD awaitProbe(HANDLE process) {
     return exitCode;
 }
 
-// The version in the first line of the probe's output file.
+// The first kFirstLineChars - 1 characters of the next line; the rest of
+// a longer line is passed over.
+bool readLineStart(FILE* file, char (&line)[kFirstLineChars]) {
+    if (!std::fgets(line, sizeof line, file)) return false;
+    if (std::strchr(line, '\n')) return true;
+    int c;
+    do c = std::fgetc(file);
+    while (c != EOF && c != '\n');
+    return true;
+}
+
+// The version in the first line of the probe's output file, behind the
+// notices of options taken from the environment (JAVA_TOOL_OPTIONS and
+// the like, which the probe inherits).
 bool versionFromOutput(const char* name, char* version, int versionSize) {
     FILE* file = std::fopen(name, "r");
     if (!file) return false;
     char line[kFirstLineChars] = "";
-    bool read = std::fgets(line, sizeof line, file) != nullptr;
+    bool read = readLineStart(file, line);
+    while (read && isOptionsNotice(line)) read = readLineStart(file, line);
     std::fclose(file);
     std::string found;
     if (!read || !versionFromFirstLine(line, found)) return false;
