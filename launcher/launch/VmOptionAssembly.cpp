@@ -67,20 +67,26 @@ bool addArchivesOf(const std::string& dir, std::string& target, OptionWorld& wor
     return true;
 }
 
-// "A"/"D": a path; several separated by ";" are resolved one by one, and
-// the entry is found when every one of them exists.
+// "A"/"D": a path; several separated by ";" are resolved one by one (empty
+// pieces left out), and the entry is found when every one of them exists.
 bool addPathEntry(const std::string& name, std::string& target, OptionWorld& world) {
     std::string joined;
     bool found = true;
+    const bool listed = name.find(';') != std::string::npos;
     size_t start = 0;
     while (start <= name.size()) {
         size_t end = name.find(';', start);
         if (end == std::string::npos) end = name.size();
-        std::string piece = world.resolve(name.substr(start, end - start));
+        std::string piece = name.substr(start, end - start);
+        start = end + 1;
+        // "x.jar;" or ";;" from a variable: an empty piece would resolve to
+        // the executable's directory and put it on the path unasked.
+        if (piece.empty() && listed) continue;
+        piece = world.resolve(piece);
         found = found && world.exists(piece);
         joined += (joined.empty() ? "" : ";") + piece;
-        start = end + 1;
     }
+    if (joined.empty()) return false;
     target += joined + ";";
     return found;
 }

@@ -370,6 +370,27 @@ TEST_F(Assembly, SeveralPathsInOneEntryMustAllExist) {
     EXPECT_TRUE(world.fatals.empty());
 }
 
+// A list from a variable often ends in ";" or holds ";;". Its empty pieces
+// name nothing; resolved, they would put the executable's directory (which
+// exists) on the class path. A name without ";" is resolved as it stands.
+TEST_F(Assembly, EmptyPiecesOfAPathListAddNothing) {
+    world.directories["C:\\one"] = {};
+    world.directories["C:\\app\\bin\\"] = {};
+    facts.tavraFlavour = false;
+    facts.extractionDirectory = "C:\\none";
+    world.environment["LIBS"] = ";C:\\one;;";
+    world.config[121] = "A1${LIBS}";
+    EXPECT_EQ(classPath(assemble()), "C:\\one");
+    EXPECT_TRUE(ok);
+
+    // Nothing but separators: a required entry is missing.
+    world.environment["LIBS"] = ";;";
+    assemble();
+    EXPECT_FALSE(ok);
+    ASSERT_EQ(world.fatals.size(), 1u);
+    EXPECT_EQ(world.fatals[0], (std::pair<int, std::string>{1006, ";;"}));
+}
+
 TEST_F(Assembly, OptionsFilesWithCommentsTabsTrailingSpacesAndIncludes) {
     world.hasDefaultFile = true;
     world.defaultFile = {"  -Xmx512m   \n", "# comment\n", "\n", "\t-Dtab\n", "-Dname=a b\n",
