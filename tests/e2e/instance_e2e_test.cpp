@@ -2,7 +2,10 @@
 // mode, and in single-instance mode a second start that finds the first
 // through the registry, brings its window forward and exits with code 0.
 // The instance probe (tests/support) claims the instance like the launcher.
+#include <windows.h>
+
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include "tests/e2e/E2eSupport.h"
 
@@ -105,6 +108,48 @@ TEST_F(Instance, SimultaneousStartsTakeTheFirstFreeNumbers) {
     release(dir.file(L"h1"), holder1);
     ChildResult alone = runChild(probeLine(dir.file(L"alone"), 0));
     EXPECT_EQ(written(dir.file(L"alone")).first, baseName() + "0");
+}
+
+// Another user's instance holds its semaphore with a security that does
+// not let this user open it (here: a DACL that grants nothing), so the
+// creation fails with access denied: that name is taken too.
+TEST_F(Instance, ASemaphoreThisUserCannotOpenIsTaken) {
+    PSECURITY_DESCRIPTOR security = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:", SDDL_REVISION_1, &security, nullptr));
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, security, FALSE};
+
+    pack(false, false);
+    HANDLE foreignZero = CreateSemaphoreA(&attributes, 1, 1, (baseName() + "0").c_str());
+    ASSERT_NE(foreignZero, nullptr);
+    EXPECT_EQ(runChild(probeLine(dir.file(L"numbered"), 0)).exitCode, 0u);
+    EXPECT_EQ(written(dir.file(L"numbered")).first, baseName() + "1");
+    CloseHandle(foreignZero);
+
+    // Single-instance mode: the second start finds the other instance's
+    // record, leaves it alone and ends before claiming anything.
+    pack(true, false);
+    HANDLE foreign = CreateSemaphoreA(&attributes, 1, 1, baseName().c_str());
+    ASSERT_NE(foreign, nullptr);
+    std::string valueName = narrowUtf8(exe);
+    for (char& c : valueName) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\brightmoor\\lorix\\pids", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD otherPid = 4242;
+    RegSetValueExA(key, valueName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&otherPid), sizeof otherPid);
+    ChildOptions options;
+    options.environment = environment();
+    EXPECT_EQ(runChild(probeLine(dir.file(L"single"), 0), options).exitCode, 0u);
+    EXPECT_EQ(readText(dir.file(L"single")), "");
+    EXPECT_NE(readLogs().find("other pid 4242"), std::string::npos) << readLogs();
+    DWORD recorded = 0, bytes = sizeof recorded;
+    RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&recorded), &bytes);
+    EXPECT_EQ(recorded, otherPid);
+    RegDeleteValueA(key, valueName.c_str());
+    RegCloseKey(key);
+    CloseHandle(foreign);
+    LocalFree(security);
 }
 
 TEST_F(Instance, SecondStartFindsTheFirstAndBringsItForward) {

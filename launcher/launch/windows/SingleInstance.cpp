@@ -71,6 +71,12 @@ void bringInstanceToFront(DWORD processId) {
     if (const UserFunctions* user = userFunctions()) user->enumWindows(bringToFront, static_cast<LPARAM>(processId));
 }
 
+// A name some instance holds. Another user's instance (a Global\ name, or
+// the service's child running as LocalSystem) made its semaphore with
+// default security, which does not let this user open it: the creation
+// fails with ERROR_ACCESS_DENIED rather than reporting ERROR_ALREADY_EXISTS.
+bool nameTaken(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED; }
+
 void claimNumbered(const std::string& base) {
     HANDLE semaphore = nullptr;
     DWORD error = 0;
@@ -78,8 +84,8 @@ void claimNumbered(const std::string& base) {
         g_name = base + std::to_string(n);
         semaphore = CreateSemaphoreA(nullptr, 1, 1, g_name.c_str());
         error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS || n >= kLastCounter) break;
-        CloseHandle(semaphore);
+        if (!nameTaken(error) || n >= kLastCounter) break;
+        if (semaphore) CloseHandle(semaphore);
     }
     // The handle stays open: the name exists as long as this instance runs.
     logLine(L"semaphore name %S, code %d, value %p", g_name.c_str(), static_cast<int>(error), semaphore);
@@ -91,11 +97,11 @@ void claimSingle(const std::string& base, const std::string& path) {
     HANDLE semaphore = CreateSemaphoreA(nullptr, 1, 1, g_name.c_str());
     DWORD error = GetLastError();
     logLine(L"semaphore name %S, code %d, value %p", g_name.c_str(), static_cast<int>(error), semaphore);
-    if (error != ERROR_ALREADY_EXISTS) {
+    if (!nameTaken(error)) {
         writeInstanceRecord(path);
         return;
     }
-    CloseHandle(semaphore);
+    if (semaphore) CloseHandle(semaphore);
     // The owner writes its record right after creating the semaphore.
     DWORD other = readInstanceRecord(path);
     for (int retry = 0; other == 0 && retry < kRecordRetries; ++retry) {
