@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "launcher/config/windows/Paths.h"
 #include "launcher/config/windows/TempDir.h"
@@ -78,6 +79,57 @@ TEST(TempDir, EmptyingReachesTwoLevels) {
     RemoveDirectoryA((dir + "\\deep\\er").c_str());
     RemoveDirectoryA((dir + "\\deep").c_str());
     EXPECT_TRUE(RemoveDirectoryA(dir.c_str()));
+}
+
+// Starts a host program (Wine starts those too) with `options` and the
+// host paths of the given Windows paths, and waits up to 10 s until `done`
+// holds: Wine gives no handle of a host process to wait on.
+template <class Done>
+bool runHostProgram(const wchar_t* program, const wchar_t* options, const std::vector<std::string>& windowsPaths,
+                    Done done) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (!unixName) return false;
+    std::wstring commandLine = std::wstring(program) + L" " + options;
+    for (const std::string& path : windowsPaths) {
+        char* name = unixName(widenPath(path.c_str()).c_str());
+        if (!name) return false;
+        commandLine += L" \"" + widenPath(name) + L"\"";
+        HeapFree(GetProcessHeap(), 0, name);
+    }
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    if (process.hProcess) CloseHandle(process.hProcess);
+    if (process.hThread) CloseHandle(process.hThread);
+    for (int i = 0; i < 200 && !done(); ++i) Sleep(50);
+    return done();
+}
+
+// Someone who could write into the extraction directory plants a link to
+// another folder: emptying removes the link at most, never what it names.
+TEST(TempDir, EmptyingDoesNotFollowADirectoryLink) {
+    std::string dir = freshDirectory("lrx_link_"), target = freshDirectory("lrx_target_");
+    writeFile(target + "\\precious.txt");
+    CreateDirectoryA((target + "\\sub").c_str(), nullptr);
+    // Wine shows a host symbolic link to a directory as a directory reparse
+    // point, as Windows shows a junction; its CreateSymbolicLink makes none.
+    const std::string link = dir + "\\lib";
+    ASSERT_TRUE(runHostProgram(L"Z:\\bin\\ln", L"-s", {target, link}, [&] { return exists(link); }));
+    ASSERT_EQ(GetFileAttributesA(link.c_str()), DWORD{FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT});
+
+    emptyDirectory(dir.c_str(), true);
+    EXPECT_TRUE(exists(target + "\\precious.txt"));
+    EXPECT_TRUE(exists(target + "\\sub"));
+
+    runHostProgram(L"Z:\\bin\\rm", L"-f", {link}, [&] { return !exists(link); });
+    DeleteFileA((target + "\\precious.txt").c_str());
+    RemoveDirectoryA((target + "\\sub").c_str());
+    RemoveDirectoryA(target.c_str());
+    RemoveDirectoryA(dir.c_str());
 }
 
 TEST(TempDir, RelativeAndEmptyPathsAreLeftAlone) {

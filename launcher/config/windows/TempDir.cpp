@@ -205,7 +205,10 @@ void emptyDirectory(const char* path, bool recursive) {
         std::string child = base + entry.cFileName;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             logLine(L"attempting to remove %S (%d)", child.c_str(), recursive ? 1 : 0);
-            if (recursive) emptyDirectory(child.c_str(), false);
+            // A junction or directory link is removed, never entered: what
+            // it points to lies outside this directory.
+            bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if (recursive && !link) emptyDirectory(child.c_str(), false);
             RemoveDirectoryA(child.c_str());
         } else {
             logLine(L"attempting to delete %S", child.c_str());
