@@ -274,13 +274,17 @@ std::string narrowPathInCodePage(unsigned codePage, const wchar_t* wide, bool* l
     if (lossy) *lossy = false;
     if (!wide) return std::string();
     UINT actual = codePage == CP_ACP ? GetACP() : codePage == CP_OEMCP ? GetOEMCP() : codePage;
-    bool unicode = actual == CP_UTF8 || actual == 54936;
-    DWORD flags = unicode ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-    const char* defaultChar = unicode ? nullptr : "?";
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    const char* defaultChar = "?";
     BOOL usedDefault = FALSE;
-    BOOL* usedDefaultOut = unicode ? nullptr : &usedDefault;
+    BOOL* usedDefaultOut = &usedDefault;
+    if (actual == CP_UTF8 || actual == 54936) {
+        flags = WC_ERR_INVALID_CHARS;
+        defaultChar = nullptr;
+        usedDefaultOut = nullptr;
+    }
     int size = WideCharToMultiByte(actual, flags, wide, -1, nullptr, 0, defaultChar, usedDefaultOut);
-    if (size == 0 && !unicode && GetLastError() == ERROR_INVALID_FLAGS) {
+    if (size == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
         flags = 0;
         defaultChar = nullptr;
         usedDefaultOut = nullptr;
