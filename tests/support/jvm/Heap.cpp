@@ -37,14 +37,28 @@ struct ThreadState {
     Object* pending = nullptr;
 };
 
+// Every thread's state, owned by the module.  Threads reach theirs through
+// a plain pointer: a thread_local with a destructor would make the C++
+// runtime hold the module loaded until the thread ends, and a test that
+// loads the stub JVM from a scratch folder could then not delete it.
+std::deque<std::unique_ptr<ThreadState>>& threadStates() {
+    static std::deque<std::unique_ptr<ThreadState>> all;
+    return all;
+}
+
 ThreadState& threadState() {
-    thread_local ThreadState state;
-    if (state.generation != generation()) {
-        state = ThreadState();
-        state.generation = generation();
-        state.frames.emplace_back();  // the thread's base frame
+    thread_local ThreadState* state = nullptr;
+    if (!state) {
+        std::lock_guard<std::recursive_mutex> guard(lock());
+        threadStates().push_back(std::unique_ptr<ThreadState>(new ThreadState));
+        state = threadStates().back().get();
     }
-    return state;
+    if (state->generation != generation()) {
+        *state = ThreadState();
+        state->generation = generation();
+        state->frames.emplace_back();  // the thread's base frame
+    }
+    return *state;
 }
 
 uint32_t& nextId() {
