@@ -169,6 +169,57 @@ TEST_F(HandleNatives, ValuesBeyondSixteenBitsAreListedAndClosedExactly) {
     CloseHandle(event);
 }
 
+// ---- a name query that does not return -------------------------------------------
+
+// Stands in for NtQueryObject: the name query of "stuck.txt" waits as it
+// does on Windows for a file object with synchronous I/O in progress
+// (until the release event, at most 10 s); everything else is answered.
+HANDLE g_release = nullptr;
+volatile LONG g_stuckQueriesEnded = 0;
+NTSTATUS NTAPI stuckNameQuery(HANDLE handle, ULONG infoClass, PVOID buffer, ULONG bytes, PULONG returned) {
+    using QueryObject = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+    static QueryObject real = reinterpret_cast<QueryObject>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    NTSTATUS status = real(handle, infoClass, buffer, bytes, returned);
+    if (infoClass != 1 || status < 0) return status;
+    const UNICODE_STRING* name = static_cast<const UNICODE_STRING*>(buffer);
+    if (!endsWithNoCase(std::wstring(name->Buffer, name->Length / sizeof(wchar_t)), L"\\stuck.txt")) return status;
+    WaitForSingleObject(g_release, 10000);
+    InterlockedIncrement(&g_stuckQueriesEnded);
+    return status;
+}
+
+TEST_F(HandleNatives, AFileWhoseNameQueryDoesNotReturnIsLeftOutAndTheOthersListed) {
+    nativetest::ScratchFolder folder;
+    HANDLE stuck = CreateFileW(folder.file(L"stuck.txt").c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE other = CreateFileW(folder.file(L"other.txt").c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, stuck);
+    ASSERT_NE(INVALID_HANDLE_VALUE, other);
+    g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_stuckQueriesEnded = 0;
+    g_handleFunctions.queryObject = stuckNameQuery;
+
+    HandleList list;
+    jobject result = nativetest::callLinked(kHandle, "list0", {}).asObject();
+    ASSERT_FALSE(fakejni::isNull(result));
+    std::vector<jobject> parts = fakejni::elements(result);
+    ASSERT_EQ(2u, parts.size());
+    list.values = fakejni::ints(parts[0]);
+    list.names = fakejni::texts(parts[1]);
+    EXPECT_EQ(0, g_stuckQueriesEnded);  // list0 came back while the query still waited
+    EXPECT_EQ(L"", list.nameOf(stuck));
+    EXPECT_EQ(objectNameOf(other), list.nameOf(other));
+
+    // The query left behind ends once released and lets go of its handle.
+    SetEvent(g_release);
+    for (int i = 0; i < 1000 && g_stuckQueriesEnded == 0; ++i) Sleep(10);
+    EXPECT_EQ(1, g_stuckQueriesEnded);
+    g_handleFunctions.queryObject = nullptr;  // bound again on the next use
+    CloseHandle(stuck);
+    CloseHandle(other);
+    CloseHandle(g_release);
+}
+
 // ---- the table query, through the binding -------------------------------------------
 
 std::vector<ULONG> g_queriedSizes;

@@ -75,8 +75,57 @@ bool queryObjectName(HANDLE object, std::vector<uint8_t>& buffer) {
     return succeeded(g_handleFunctions.queryObject(object, kObjectNameInformation, buffer.data(), needed, &needed));
 }
 
+// A name query waits for the file object's lock, which a thread blocked in
+// synchronous I/O on that object (reading a pipe or the console, say)
+// holds until the I/O ends, possibly for ever.  So a file's name is asked
+// for on a thread of its own, and a query that has not answered in time is
+// left behind, its handle left out of the list.
+const DWORD kNameQueryLimitMillis = 250;
+const SIZE_T kNameQueryStackBytes = 64 * 1024;
+
+// What a name query and its caller share; whichever lets go last frees it,
+// so that a query left behind still has its handle and buffer when it ends.
+struct NameQuery {
+    UniqueHandle object;
+    std::vector<uint8_t> name = std::vector<uint8_t>(kObjectInfoBytes);
+    bool answered = false;
+    LONG holders = 2;
+};
+
+void letGo(NameQuery* query) {
+    if (InterlockedDecrement(&query->holders) == 0) delete query;
+}
+
+DWORD WINAPI runNameQuery(LPVOID parameter) {
+    NameQuery* query = static_cast<NameQuery*>(parameter);
+    query->answered = queryObjectName(query->object.get(), query->name);
+    letGo(query);
+    return 0;
+}
+
+// The name of a file object into `name`, unless the query takes longer
+// than kNameQueryLimitMillis.  Without a thread to spare it is asked here.
+bool queryFileNameInTime(UniqueHandle object, std::vector<uint8_t>& name) {
+    NameQuery* query = new NameQuery;
+    query->object = std::move(object);
+    UniqueHandle thread(CreateThread(nullptr, kNameQueryStackBytes, runNameQuery, query,
+                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (!thread.valid()) {
+        runNameQuery(query);
+        InterlockedIncrement(&query->holders);  // the caller's hold again
+    } else if (WaitForSingleObject(thread.get(), kNameQueryLimitMillis) != WAIT_OBJECT_0) {
+        letGo(query);
+        return false;
+    }
+    bool answered = query->answered;
+    if (answered) name.swap(query->name);
+    letGo(query);
+    return answered;
+}
+
 // The kernel object name of a file handle of this process, or null when the
-// handle is not a file, has no name or cannot be queried.
+// handle is not a file, has no name or cannot be queried.  Only files are
+// asked for their names: the list keeps nothing else.
 jstring fileObjectName(JNIEnv* env, const HandleTableEntry& entry) {
     HANDLE self = GetCurrentProcess();
     UniqueHandle duplicate;
@@ -87,13 +136,12 @@ jstring fileObjectName(JNIEnv* env, const HandleTableEntry& entry) {
                                                  kObjectInfoBytes, nullptr)))
         return nullptr;
     if (entry.grantedAccess == kSkippedAccess) return nullptr;
-    std::vector<uint8_t> name(kObjectInfoBytes);
-    if (!queryObjectName(duplicate.get(), name)) return nullptr;
     const UNICODE_STRING* typeName = reinterpret_cast<const UNICODE_STRING*>(type.data());
+    if (!isFileTypeName(reinterpret_cast<const char16_t*>(typeName->Buffer), typeName->Length)) return nullptr;
+    std::vector<uint8_t> name;
+    if (!queryFileNameInTime(std::move(duplicate), name)) return nullptr;
     const UNICODE_STRING* objectName = reinterpret_cast<const UNICODE_STRING*>(name.data());
-    if (objectName->Length == 0 || !objectName->Buffer ||
-        !isFileTypeName(reinterpret_cast<const char16_t*>(typeName->Buffer), typeName->Length))
-        return nullptr;
+    if (objectName->Length == 0 || !objectName->Buffer) return nullptr;
     return javaStringFromWide(env, objectName->Buffer, objectName->Length / sizeof(wchar_t));
 }
 
