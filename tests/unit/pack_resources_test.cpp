@@ -180,6 +180,38 @@ std::vector<uint8_t> buildImage(const FakeImage& fake) {
     return b;
 }
 
+// One section .rsrc (RVA 0x1000, an empty resource directory) whose data
+// runs from 0x200 to the end of the file, over the PE header at 0x2000 and
+// the section table behind it.
+std::vector<uint8_t> resourcesOverTheSectionTable(uint32_t headersSize) {
+    constexpr uint32_t pe = 0x2000, optional = pe + 24, table = optional + 240;
+    std::vector<uint8_t> b(0x2200, 0);
+    b[0] = 'M';
+    b[1] = 'Z';
+    put32(b, 0x3C, pe);
+    std::memcpy(&b[pe], "PE\0\0", 4);
+    b[pe + 4] = 0x64;
+    b[pe + 5] = 0x86;
+    b[pe + 6] = 1;
+    b[pe + 20] = 240;
+    b[optional] = 0x0B;
+    b[optional + 1] = 0x02;
+    put32(b, optional + 32, 0x1000);
+    put32(b, optional + 36, 0x200);
+    put32(b, optional + 56, 0x3000);
+    put32(b, optional + 60, headersSize);
+    put32(b, optional + 108, 16);
+    put32(b, optional + 112 + 8 * 2, 0x1000);
+    put32(b, optional + 112 + 8 * 2 + 4, 0x10);
+    std::memcpy(&b[table], ".rsrc", 5);
+    put32(b, table + 8, 0x2000);
+    put32(b, table + 12, 0x1000);
+    put32(b, table + 16, 0x2000);
+    put32(b, table + 20, 0x200);
+    put32(b, table + 36, 0x40000040);
+    return b;
+}
+
 std::vector<Resource> resourcesOf(const std::vector<uint8_t>& image) {
     PeFile pe;
     std::string error;
@@ -324,6 +356,49 @@ TEST(PackResources, DamagedTreesAreRefused) {
     EXPECT_LE(back.size(), 1u);
 }
 
+// A tree of `levels` directories of `entries` entries each, all leading
+// to the next directory, the third one's to one empty data entry.  With
+// two levels the second leads to an empty directory (the zeros behind
+// it).  `nameLength` > 0 names every entry by one shared name.
+std::vector<uint8_t> sharedTree(uint32_t levels, uint32_t entries, uint32_t nameLength) {
+    const uint32_t directory = 16 + 8 * entries, dataEntry = levels * directory, name = dataEntry + 16;
+    std::vector<uint8_t> tree(name + 2 + 2 * nameLength, 0);
+    for (uint32_t level = 0; level < levels; ++level) {
+        const uint32_t at = level * directory;
+        put32(tree, at + 12, nameLength ? entries : entries << 16);  // named or numbered entries
+        for (uint32_t i = 0; i < entries; ++i) {
+            put32(tree, at + 16 + 8 * i, nameLength ? (0x80000000u | name) : i + 1);
+            put32(tree, at + 16 + 8 * i + 4, level < 2 ? (0x80000000u | (level + 1) * directory) : dataEntry);
+        }
+    }
+    tree[name] = static_cast<uint8_t>(nameLength);
+    tree[name + 1] = static_cast<uint8_t>(nameLength >> 8);
+    for (uint32_t i = 0; i < nameLength; ++i) tree[name + 2 + 2 * i] = 'N';
+    return tree;
+}
+
+TEST(PackResources, SharedSubdirectoriesCannotMultiplyTheWork) {
+    std::vector<Resource> back;
+    std::string error;
+    // 64000 resources of no data, each with three copies of a name that
+    // the small tree holds once.
+    const std::vector<uint8_t> named = sharedTree(3, 40, 64);
+    EXPECT_FALSE(readResourceSection(named, 0x1000, back, error));
+    EXPECT_NE(error.find("more data than the file"), std::string::npos) << error;
+    EXPECT_LT(back.size(), 40u);
+
+    // 360000 entries visited for no resource at all: every entry of the
+    // second level leads to one empty third-level directory.
+    const std::vector<uint8_t> empty = sharedTree(2, 600, 0);
+    EXPECT_FALSE(readResourceSection(empty, 0x1000, back, error));
+    EXPECT_NE(error.find("too many directory entries"), std::string::npos) << error;
+
+    // Sharing as such is no damage: names copied less than the file holds.
+    ASSERT_TRUE(readResourceSection(sharedTree(3, 2, 1), 0x1000, back, error)) << error;
+    ASSERT_EQ(back.size(), 8u);
+    EXPECT_EQ(back[7].language, ResourceId::of(u"N"));
+}
+
 // ---- icons ------------------------------------------------------------------
 
 TEST(PackResources, IconFilesReadAndWrite) {
@@ -383,6 +458,40 @@ TEST(PackResources, FilesThatAreNoIconsAreRefused) {
     EXPECT_NE(error.find("image 2 of 2 is neither a PNG nor a bitmap"), std::string::npos) << error;
     EXPECT_FALSE(parseIconFile(icoFile({bitmap(16, 3)}), icon, error));
     EXPECT_NE(error.find("3 bits per pixel"), std::string::npos) << error;
+}
+
+TEST(PackResources, ResourcesCannotOutgrowTheAddressSpace) {
+    // Every directory entry of a small .ico file points to the same image:
+    // 65535 of them would make 74 MB of icons, larger images gigabytes.
+    const std::vector<uint8_t> image = bitmap(16, 32);
+    std::vector<uint8_t> shared = icoFile({image, image});
+    put32(shared, 6 + 16 + 12, 6 + 2 * 16);
+    shared.resize(6 + 2 * 16 + image.size());
+    IconSet icon;
+    std::string error;
+    EXPECT_FALSE(parseIconFile(shared, icon, error));
+    EXPECT_NE(error.find("the images overlap"), std::string::npos) << error;
+    // Apart they read.
+    EXPECT_TRUE(parseIconFile(icoFile({image, image}), icon, error)) << error;
+
+    // Data entries hold 32-bit RVAs: a section that would end beyond 4 GB
+    // is not written.
+    const std::vector<Resource> big = {
+        resource(ResourceId::of(6), ResourceId::of(1), 0, std::vector<uint8_t>(0x2000, 1))};
+    EXPECT_FALSE(writeResources(big, 0x10000).empty());
+    EXPECT_TRUE(writeResources(big, 0xFFFFF000u).empty());
+
+    // Nor a new resource section at the top of the address space.
+    FakeImage fake;
+    fake.withResources = false;
+    std::vector<uint8_t> high = buildImage(fake);
+    const PeFile pe = headersOf(high);
+    put32(high, pe.sections[1].header + 12, 0xFFFFE000u);  // .reloc
+    put32(high, kOptional + 112 + 8 * 5, 0xFFFFE000u);
+    put32(high, kOptional + 56, 0xFFFFF000u);
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(packLauncher(high, withIconAndVersion(), out, error));
+    EXPECT_NE(error.find("beyond the image's 4 GB address space"), std::string::npos) << error;
 }
 
 // ---- version information ----------------------------------------------------
@@ -583,6 +692,45 @@ TEST(PackResources, ImageOwnResourcesThatADescriptionCannotStateAreKept) {
               std::string::npos);
 }
 
+TEST(PackResources, WhatADescriptionCanStateIsDumpedApartFromWhatItCannot) {
+    // The image's own icon in language 0 (a description states icons in US
+    // English) and a version from the description.
+    FakeImage ownIcon;
+    setIconResources(ownIcon.resources, iconOf({bitmap(16, 4)}));
+    for (Resource& r : ownIcon.resources)
+        if (r.type != ResourceId::of(kManifestResource)) r.language = ResourceId::of(0);
+    const std::vector<uint8_t> iconImage = buildImage(ownIcon);
+    LauncherDescription d;
+    d.block.config = {{101, "x"}};
+    d.hasVersion = true;
+    d.version = sampleVersion();
+    const std::vector<uint8_t> withVersion = packed(iconImage, d);
+    LauncherDescription back = readBack(withVersion);
+    EXPECT_FALSE(back.hasIcon);
+    EXPECT_TRUE(back.hasVersion);
+    EXPECT_TRUE(back.keepsImageResources);
+    EXPECT_EQ(back.version, d.version);
+    EXPECT_EQ(packed(iconImage, back), withVersion);
+
+    // The image's own version in language 0 and an icon from the description.
+    FakeImage ownVersion;
+    VersionInfo own;
+    own.set(VersionField::ProductName, u"servicelauncher");
+    ownVersion.resources.push_back(
+        resource(ResourceId::of(kVersionResource), ResourceId::of(1), 0, writeVersionResource(own)));
+    const std::vector<uint8_t> versionImage = buildImage(ownVersion);
+    d.hasVersion = false;
+    d.hasIcon = true;
+    d.icon = iconOf({bitmap(32, 32)});
+    const std::vector<uint8_t> withIcon = packed(versionImage, d);
+    back = readBack(withIcon);
+    EXPECT_TRUE(back.hasIcon);
+    EXPECT_FALSE(back.hasVersion);
+    EXPECT_TRUE(back.keepsImageResources);
+    EXPECT_EQ(back.icon, d.icon);
+    EXPECT_EQ(packed(versionImage, back), withIcon);
+}
+
 TEST(PackResources, ImageWithoutResourcesGetsANewLastSection) {
     FakeImage fake;
     fake.withResources = false;
@@ -644,6 +792,30 @@ TEST(PackResources, NoRoomForAnotherSectionIsAnError) {
     EXPECT_EQ(headersOf(small).sizeOfHeaders, 0x200u);
     const std::vector<uint8_t> grown = packed(small, withIconAndVersion());
     EXPECT_EQ(headersOf(grown).sections.size(), 3u);
+}
+
+TEST(PackResources, SectionDataInsideTheHeadersIsRefused) {
+    // The section table lies inside the resource section's data: a rebuild
+    // would cut the file in front of the headers it then writes.
+    const std::vector<uint8_t> overTable = resourcesOverTheSectionTable(0x200);
+    PeFile pe;
+    std::string error;
+    EXPECT_FALSE(readPeFile(overTable, pe, error));
+    EXPECT_NE(error.find("section .rsrc lies inside the headers"), std::string::npos) << error;
+    LauncherDescription d;
+    d.hasVersion = true;
+    d.version.set(VersionField::FileVersion, u"1.0");
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(packLauncher(overTable, d, out, error));
+    EXPECT_NE(error.find("inside the headers"), std::string::npos) << error;
+
+    // Data that starts within the headers' stated size.
+    std::vector<uint8_t> image = buildImage(FakeImage());
+    put32(image, kOptional + 60, 0x600);
+    EXPECT_FALSE(readPeFile(image, pe, error));
+    EXPECT_NE(error.find("section .text lies inside the headers"), std::string::npos) << error;
+    put32(image, kOptional + 60, 0x400);
+    EXPECT_TRUE(readPeFile(image, pe, error)) << error;
 }
 
 TEST(PackResources, DamagedResourcesOfALauncherAreNamedButTheBlockReads) {

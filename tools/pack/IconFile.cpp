@@ -121,12 +121,20 @@ bool parseIconFile(const std::vector<uint8_t>& file, IconSet& out, std::string& 
         error = "the icon directory announces " + std::to_string(count) + " images but the file ends inside it";
         return false;
     }
+    // Entries may point to the same bytes; together they must not hold
+    // more than the file, or a small file could make gigabytes of resources.
+    uint64_t total = 0;
     for (uint32_t i = 0; i < count; ++i) {
         const size_t entry = kDirectoryHeaderSize + kFileEntrySize * i;
         const uint64_t size = u32(file, entry + 8), offset = u32(file, entry + 12);
         const std::string which = "image " + std::to_string(i + 1) + " of " + std::to_string(count);
         if (size == 0 || offset + size > file.size() || offset < kDirectoryHeaderSize + kFileEntrySize * count) {
             error = which + " lies outside the file or inside its directory";
+            return false;
+        }
+        total += size;
+        if (total > file.size()) {
+            error = "the images overlap: with " + which + " they hold more bytes than the file";
             return false;
         }
         IconImage image;

@@ -26,7 +26,8 @@ bool operator==(const IconImage& a, const IconImage& b);
 bool operator==(const IconSet& a, const IconSet& b);
 
 // Reads an .ico file.  Every image must lie inside the file and be a PNG
-// or a BMP with an info header.  Planes and bit count that the file leaves
+// or a BMP with an info header; together they hold at most the file's
+// bytes.  Planes and bit count that the file leaves
 // 0 are taken from the image, since Windows picks icons by them.
 bool parseIconFile(const std::vector<uint8_t>& file, IconSet& out, std::string& error);
 // The .ico file of the set: the directory, then the images in order.

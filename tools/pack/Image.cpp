@@ -316,9 +316,31 @@ bool describedVersion(const VersionInfo& version, VersionInfo& out) {
     return true;
 }
 
+// True when packing the icon and the version (null: the image's own
+// stays) onto the launcher's resources rebuilds its resource section.
+bool rebuildsTheSection(const std::vector<uint8_t>& launcher, const std::vector<Resource>& resources,
+                        const IconSet* icon, const VersionInfo* version) {
+    std::vector<Resource> rebuilt = resources;
+    normalizeResources(rebuilt);
+    if (icon) setIconResources(rebuilt, *icon);
+    if (version) setVersionResource(rebuilt, *version);
+    uint32_t rva = 0;
+    const std::vector<uint8_t> present = resourceSectionBytes(launcher, rva);
+    return !present.empty() && present == writeResources(rebuilt, rva);
+}
+
+// Which of the launcher's icon and version a description states, in the
+// order they are tried.
+struct StatedParts {
+    bool icon;
+    bool version;
+};
+const StatedParts kPartsToTry[] = {{true, true}, {false, true}, {true, false}};
+
 // Puts the launcher's icon and version into the description when packing
-// them again rebuilds the same resource section; otherwise they are the
-// image's own (or written by another tool) and stay out of it.
+// them again rebuilds the same resource section: both, else the version
+// alone, else the icon alone.  What is not stated is the image's own (or
+// written by another tool) and stays out of it.
 void readIconAndVersion(const std::vector<uint8_t>& launcher, LauncherDescription& out,
                         std::vector<std::string>* warnings) {
     PeFile pe;
@@ -336,24 +358,20 @@ void readIconAndVersion(const std::vector<uint8_t>& launcher, LauncherDescriptio
     const bool hasIcon = firstIconGroup(resources, iconRead);
     const bool hasVersion = firstVersionResource(resources, versionRead);
     if (!hasIcon && !hasVersion) return;
-    bool statable = (!hasIcon || describedIcon(iconRead, icon)) && (!hasVersion || describedVersion(versionRead, version));
-    if (statable) {
-        std::vector<Resource> rebuilt = resources;
-        normalizeResources(rebuilt);
-        if (hasIcon) setIconResources(rebuilt, icon);
-        if (hasVersion) setVersionResource(rebuilt, version);
-        uint32_t rva = 0;
-        const std::vector<uint8_t> present = resourceSectionBytes(launcher, rva);
-        statable = present == writeResources(rebuilt, rva);
-    }
-    if (!statable) {
-        out.keepsImageResources = true;
+    const bool iconStatable = hasIcon && describedIcon(iconRead, icon);
+    const bool versionStatable = hasVersion && describedVersion(versionRead, version);
+    out.keepsImageResources = true;
+    for (const StatedParts& tried : kPartsToTry) {
+        if ((tried.icon && !iconStatable) || (tried.version && !versionStatable)) continue;
+        if (!rebuildsTheSection(launcher, resources, tried.icon ? &icon : nullptr, tried.version ? &version : nullptr))
+            continue;
+        out.hasIcon = tried.icon;
+        if (tried.icon) out.icon = icon;
+        out.hasVersion = tried.version;
+        if (tried.version) out.version = version;
+        out.keepsImageResources = (hasIcon && !tried.icon) || (hasVersion && !tried.version);
         return;
     }
-    out.hasIcon = hasIcon;
-    out.icon = icon;
-    out.hasVersion = hasVersion;
-    out.version = version;
 }
 
 }  // namespace

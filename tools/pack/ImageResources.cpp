@@ -73,10 +73,12 @@ void padFile(std::vector<uint8_t>& bytes, uint64_t size) {
 
 // The resource section (and the relocations behind it) rewritten where
 // they are; the sections before them keep their bytes and addresses.
+// Empty when the resources do not fit (writeResources).
 std::vector<uint8_t> rebuildInPlace(const std::vector<uint8_t>& image, const PeFile& pe, int resourceIndex,
                                     int relocIndex, const std::vector<Resource>& resources) {
     PeSection rsrc = pe.sections[static_cast<size_t>(resourceIndex)];
     const std::vector<uint8_t> bytes = writeResources(resources, rsrc.virtualAddress);
+    if (bytes.empty()) return {};
     std::vector<uint8_t> out(image.begin(), image.begin() + rsrc.rawOffset);
     out.insert(out.end(), bytes.begin(), bytes.end());
     const uint32_t oldRaw = rsrc.rawSize;
@@ -115,6 +117,7 @@ bool roomForAnotherHeader(const std::vector<uint8_t>& image, const PeFile& pe, u
                        [](uint8_t b) { return b == 0; });
 }
 
+// Empty when the resources do not fit (writeResources).
 std::vector<uint8_t> appendSection(const std::vector<uint8_t>& image, const PeFile& pe, uint32_t headersSize,
                                    const std::vector<Resource>& resources) {
     uint64_t rawEnd = 0;
@@ -126,6 +129,7 @@ std::vector<uint8_t> appendSection(const std::vector<uint8_t>& image, const PeFi
     rsrc.characteristics = kResourceCharacteristics;
     rsrc.header = pe.sectionTable + static_cast<uint64_t>(kSectionHeaderSize) * pe.sections.size();
     const std::vector<uint8_t> bytes = writeResources(resources, rsrc.virtualAddress);
+    if (bytes.empty()) return {};
     rsrc.virtualSize = static_cast<uint32_t>(bytes.size());
     rsrc.rawSize = static_cast<uint32_t>(alignUp(bytes.size(), pe.fileAlignment));
 
@@ -170,6 +174,10 @@ bool replaceResources(std::vector<uint8_t>& image, const std::vector<Resource>& 
             return false;
         }
         out = appendSection(image, pe, headersSize, resources);
+    }
+    if (out.empty()) {
+        error = "the resources would end beyond the image's 4 GB address space";
+        return false;
     }
     if (!checkRebuiltImage(out, resources, error)) {
         error = "the rebuilt image would be inconsistent (" + error + "); nothing is written";

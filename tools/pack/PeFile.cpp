@@ -78,6 +78,7 @@ bool readPeFile(const std::vector<uint8_t>& image, PeFile& out, std::string& err
         error = "the image has no sections or its section table lies outside the file";
         return false;
     }
+    const uint64_t headersEnd = out.sectionTable + static_cast<uint64_t>(kSectionHeaderSize) * count;
     for (uint32_t i = 0; i < count; ++i) {
         PeSection s;
         s.header = out.sectionTable + static_cast<uint64_t>(kSectionHeaderSize) * i;
@@ -89,6 +90,12 @@ bool readPeFile(const std::vector<uint8_t>& image, PeFile& out, std::string& err
         s.characteristics = peU32(image, s.header + 36);
         if (s.rawSize && s.rawEnd() > size) {
             error = "the data of section " + s.name + " lies outside the file";
+            return false;
+        }
+        // A rebuild keeps the file up to a section's data and writes the
+        // headers there; data over the headers would cut them off.
+        if (s.rawSize && (s.rawOffset < headersEnd || s.rawOffset < out.sizeOfHeaders)) {
+            error = "the data of section " + s.name + " lies inside the headers";
             return false;
         }
         out.sections.push_back(s);

@@ -45,7 +45,8 @@ struct PeFile {
 };
 
 // Reads and checks the headers: signatures, a section table inside the
-// file, power-of-two alignments, every section's raw data inside the file.
+// file, power-of-two alignments, every section's raw data inside the file
+// and behind the headers (the section table and SizeOfHeaders).
 bool readPeFile(const std::vector<uint8_t>& image, PeFile& out, std::string& error);
 
 // The RVA and size of a data directory entry; false when the optional

@@ -12,6 +12,9 @@ constexpr uint32_t kDataEntrySize = 16;
 constexpr uint32_t kSubdirectoryFlag = 0x80000000u;
 constexpr uint32_t kNameFlag = 0x80000000u;
 constexpr size_t kMostResources = 65536;  // more is a damaged or looping tree
+// Each resource takes an entry on each of the three levels; more entries
+// are directories shared over and over.
+constexpr uint64_t kMostEntries = 4 * kMostResources;
 
 uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t u32(const uint8_t* p) {
@@ -28,15 +31,26 @@ struct TreeReader {
     std::function<const uint8_t*(uint32_t, uint32_t)> dataAt;
     std::vector<Resource>* out = nullptr;
     std::string* error = nullptr;
-    // Directories may share subdirectories; the data read in all must not
-    // exceed what the file holds, or a small damaged tree could ask for
-    // gigabytes.
+    // Directories may share subdirectories; the data and names copied in
+    // all must not exceed what the file holds, nor the entries visited a
+    // fixed number, or a small damaged tree could ask for gigabytes or
+    // minutes.
     uint64_t dataLimit = 0;
     uint64_t dataTotal = 0;
+    uint64_t entriesVisited = 0;
 
     bool fail(const std::string& message) {
         *error = "the resource section is damaged: " + message;
         return false;
+    }
+
+    bool countData(uint64_t bytes) {
+        dataTotal += bytes;
+        return dataTotal <= dataLimit || fail("the resources hold more data than the file");
+    }
+
+    static uint64_t nameBytes(const Resource& r) {
+        return 2 * (static_cast<uint64_t>(r.type.name.size()) + r.name.name.size() + r.language.name.size());
     }
 
     bool readName(uint32_t offset, ResourceId& id) {
@@ -59,8 +73,7 @@ struct TreeReader {
         const uint32_t rva = u32(tree + offset), size = u32(tree + offset + 4);
         const uint8_t* bytes = dataAt(rva, size);
         if (!bytes && size) return fail("the data at RVA " + std::to_string(rva) + " lies outside the file");
-        dataTotal += size;
-        if (dataTotal > dataLimit) return fail("the resources hold more data than the file");
+        if (!countData(size)) return false;
         resource.codePage = u32(tree + offset + 8);
         resource.data.assign(bytes, bytes + size);
         if (out->size() >= kMostResources) return fail("too many resources");
@@ -75,10 +88,11 @@ struct TreeReader {
         if (offset + kDirectorySize + static_cast<uint64_t>(kEntrySize) * count > treeSize)
             return fail("a directory's entries lie outside the section");
         for (uint32_t i = 0; i < count; ++i) {
+            if (++entriesVisited > kMostEntries) return fail("too many directory entries");
             const uint8_t* entry = tree + offset + kDirectorySize + kEntrySize * i;
             Resource next = path;
             ResourceId& id = level == 0 ? next.type : level == 1 ? next.name : next.language;
-            if (!readEntryId(u32(entry), id)) return false;
+            if (!readEntryId(u32(entry), id) || !countData(nameBytes(next))) return false;
             const uint32_t target = u32(entry + 4);
             const bool isDirectory = (target & kSubdirectoryFlag) != 0;
             if (isDirectory != (level < 2)) return fail("the tree does not have three levels");
@@ -91,7 +105,7 @@ struct TreeReader {
 
 bool sameTypeAndName(const Resource& a, const Resource& b) { return a.type == b.type && a.name == b.name; }
 
-uint32_t align8(uint32_t v) { return (v + 7u) & ~7u; }
+uint64_t align8(uint64_t v) { return (v + 7u) & ~uint64_t(7); }
 
 // Writes a sorted resource list as a section: the root directory, one
 // directory per type, one per (type, name), then the data entries, the
@@ -107,8 +121,9 @@ public:
         }
     }
 
+    // Empty when the section would reach beyond the 32-bit address space.
     std::vector<uint8_t> write() {
-        layOut();
+        if (!layOut()) return {};
         out_.assign(size_, 0);
         writeDirectory(0, types_, &Resource::type, [&](size_t i) { return kSubdirectoryFlag | typeDirectory_[i]; });
         for (size_t t : types_)
@@ -142,30 +157,35 @@ private:
         return out;
     }
 
-    void layOut() {
-        uint32_t at = directorySize(types_.size());
+    // Offsets are summed in 64 bits: data entries hold 32-bit RVAs, and
+    // large resources must not wrap them.
+    bool layOut() {
+        uint64_t at = directorySize(types_.size());
         for (size_t t : types_) {
-            typeDirectory_[t] = at;
+            typeDirectory_[t] = static_cast<uint32_t>(at);
             at += directorySize(namesOfType(t).size());
         }
         for (size_t n : names_) {
-            nameDirectory_[n] = at;
+            nameDirectory_[n] = static_cast<uint32_t>(at);
             at += directorySize(runEnd(names_, n) - n);
         }
-        for (size_t i = 0; i < resources_.size(); ++i, at += kDataEntrySize) dataEntry_.push_back(at);
+        for (size_t i = 0; i < resources_.size(); ++i, at += kDataEntrySize)
+            dataEntry_.push_back(static_cast<uint32_t>(at));
         for (const Resource& r : resources_) {
             for (const ResourceId* id : {&r.type, &r.name, &r.language}) {
                 if (!id->named || nameOffset_.count(id->name)) continue;
-                nameOffset_[id->name] = at;
-                at += 2 + 2 * static_cast<uint32_t>(id->name.size());
+                nameOffset_[id->name] = static_cast<uint32_t>(at);
+                at += 2 + 2 * static_cast<uint64_t>(id->name.size());
             }
         }
         for (const Resource& r : resources_) {
             at = align8(at);
-            data_.push_back(at);
-            at += static_cast<uint32_t>(r.data.size());
+            data_.push_back(static_cast<uint32_t>(at));
+            at += r.data.size();
         }
-        size_ = at;
+        if (rva_ + at > UINT32_MAX) return false;
+        size_ = static_cast<uint32_t>(at);
+        return true;
     }
 
     void put16(size_t at, uint16_t v) {

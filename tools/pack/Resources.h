@@ -63,7 +63,8 @@ bool readResourceSection(const std::vector<uint8_t>& section, uint32_t sectionRv
 void normalizeResources(std::vector<Resource>& resources);
 // The bytes of a resource section at `sectionRva` holding the resources
 // (which must be normalized): the directories, the data entries, the
-// names, then the data, each piece 8-byte aligned.
+// names, then the data, each piece 8-byte aligned.  Empty when the section
+// would end beyond RVA 4 GB.
 std::vector<uint8_t> writeResources(const std::vector<Resource>& resources, uint32_t sectionRva);
 
 // Removes every resource of the type.
