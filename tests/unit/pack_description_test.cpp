@@ -315,6 +315,24 @@ TEST(PackDescription, EmbeddedFilesAreReadRelativeToTheDescription) {
     EXPECT_EQ(again.description.files[2].name, "odd=name.txt");
 }
 
+TEST(PackDescription, FileNamesThatWouldReadAsCommentOrSectionAreQuoted) {
+    TempDir dir;
+    dir.write("a.txt", "A");
+    dir.write("b.txt", "B");
+    LauncherDescription d;
+    d.files = {{"#a.txt", "a.txt", {'A'}}, {"[b.txt", "b.txt", {'B'}}, {"lib\\#c.txt", "a.txt", {'A'}}};
+    const std::string text = formatDescription(d);
+    EXPECT_TRUE(contains(text, "\n\"#a.txt\" = a.txt\n\"[b.txt\" = b.txt\nlib\\#c.txt = a.txt\n")) << text;
+    Parsed back = parse(text, dir.path());
+    ASSERT_TRUE(back.ok) << back.error << "\n" << text;
+    ASSERT_EQ(back.description.files.size(), 3u) << text;
+    EXPECT_EQ(back.description.files[0].name, "#a.txt");
+    EXPECT_EQ(back.description.files[0].data, std::vector<uint8_t>({'A'}));
+    EXPECT_EQ(back.description.files[1].name, "[b.txt");
+    EXPECT_EQ(back.description.files[1].data, std::vector<uint8_t>({'B'}));
+    EXPECT_EQ(back.description.files[2].name, "lib\\#c.txt");
+}
+
 TEST(PackDescription, MissingOrUnsafeEmbeddedFilesAreErrors) {
     TempDir dir;
     dir.write("x.dll", "x");

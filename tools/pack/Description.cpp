@@ -420,12 +420,17 @@ std::string formatGroupHeader(const std::string& prefix) {
     return "[group " + quoteBytes(prefix) + "]\n";
 }
 
+// A name reads back unquoted unless it holds "=" or starts as a quoted
+// name, a comment or a section header does.
+bool fileNameIsPlain(const std::string& name) {
+    return bytesArePlain(name) && name.find('=') == std::string::npos && !name.empty() && name[0] != '"' &&
+           name[0] != '#' && name[0] != '[';
+}
+
 std::string formatFileEntry(const EmbeddedFile& file) {
     if (file.source.empty())
         return "# " + file.name + " (" + std::to_string(file.data.size()) + " bytes) is not written out\n";
-    const bool plainName = bytesArePlain(file.name) && file.name.find('=') == std::string::npos &&
-                           !file.name.empty() && file.name[0] != '"';
-    return (plainName ? file.name : quoteBytes(file.name)) + " = " + file.source + "\n";
+    return (fileNameIsPlain(file.name) ? file.name : quoteBytes(file.name)) + " = " + file.source + "\n";
 }
 
 std::string formatLauncherSection(const LauncherDescription& d) {
