@@ -180,6 +180,11 @@ bool writeHostFileReplacing(const std::string& path, const std::vector<uint8_t>&
     return written;
 }
 
+bool writeHostStream(std::FILE* stream, const std::string& text) {
+    const bool written = text.empty() || std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    return written && std::fflush(stream) == 0 && !std::ferror(stream);
+}
+
 bool makeHostDirectories(const std::string& path, std::string& error) {
     const std::string host = withHostSeparators(path);
     for (size_t i = 1; i <= host.size(); ++i) {

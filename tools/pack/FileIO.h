@@ -4,6 +4,7 @@
 // one host reads the same on the other.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,10 @@ bool readHostFile(const std::string& path, std::vector<uint8_t>& out, std::strin
 // `path` only when everything was written, so that a failure never leaves
 // a half-written file behind (the temporary file is removed).
 bool writeHostFileReplacing(const std::string& path, const std::vector<uint8_t>& data, std::string& error);
+
+// Writes the text to an open stream (standard output) and flushes it;
+// false unless all of it was written.
+bool writeHostStream(std::FILE* stream, const std::string& text);
 
 // Creates the directory and its missing parents; an existing directory is
 // fine.

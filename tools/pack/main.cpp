@@ -2,12 +2,12 @@
 // description, and (pack dump) prints the description of a packed launcher.
 // Exit codes: 0 done, 1 an error in the input (nothing written), 2 a wrong
 // command line.
-#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tools/pack/Description.h"
+#include "tools/pack/DumpFiles.h"
 #include "tools/pack/FileIO.h"
 #include "tools/pack/Image.h"
 #include "tools/pack/TextForms.h"
@@ -124,63 +124,6 @@ int packCommand(const std::vector<std::string>& args) {
     return kDone;
 }
 
-std::string hostNameOf(const std::string& embeddedName) {
-    std::string name = embeddedName;
-    for (char& c : name)
-        if (c == '\\') c = '/';
-    return name;
-}
-
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-// Writes the embedded files below `dir` and points their sources there,
-// relative to the directory of the description.
-bool writeEmbeddedFiles(LauncherDescription& description, const std::string& dir, const std::string& descriptionDir,
-                        std::string& error) {
-    for (size_t i = 0; i < description.files.size(); ++i) {
-        EmbeddedFile& file = description.files[i];
-        std::string problem = embeddedNameProblem(file.name);
-        for (size_t k = 0; problem.empty() && k < i; ++k)
-            if (sameIgnoringCase(description.files[k].name, file.name))
-                problem = "the name \"" + file.name + "\" occurs twice";
-        if (!problem.empty()) {
-            error = "cannot write embedded file: " + problem;
-            return false;
-        }
-        const std::string path = joinHostPath(dir, hostNameOf(file.name));
-        if (!makeHostDirectories(hostDirectoryOf(path), error) || !writeHostFileReplacing(path, file.data, error))
-            return false;
-        file.source = relativeHostPath(descriptionDir, path);
-    }
-    return true;
-}
-
-// The name of the icon file below DIR: icon.ico, unless an embedded file
-// already takes that name.
-std::string iconFileName(const LauncherDescription& description) {
-    for (int n = 1;; ++n) {
-        const std::string name = n == 1 ? "icon.ico" : "icon-" + std::to_string(n) + ".ico";
-        bool taken = false;
-        for (const EmbeddedFile& f : description.files) taken = taken || sameIgnoringCase(f.name, name);
-        if (!taken) return name;
-    }
-}
-
-bool writeIconFile(LauncherDescription& description, const std::string& dir, const std::string& descriptionDir,
-                   std::string& error) {
-    const std::string path = joinHostPath(dir, iconFileName(description));
-    if (!makeHostDirectories(dir, error) || !writeHostFileReplacing(path, formatIconFile(description.icon), error))
-        return false;
-    description.iconSource = relativeHostPath(descriptionDir, path);
-    return true;
-}
-
 int dumpCommand(const std::vector<std::string>& args) {
     std::vector<std::string> positional, values;
     std::vector<bool> flags;
@@ -221,10 +164,8 @@ int dumpCommand(const std::vector<std::string>& args) {
         return failure(launcherPath + ": " + error);
 
     const std::string text = formatDescription(description, options);
-    if (outPath.empty()) {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        return std::fflush(stdout) == 0 ? kDone : failure("pack: cannot write the description");
-    }
+    if (outPath.empty())
+        return writeHostStream(stdout, text) ? kDone : failure("pack: cannot write the description");
     if (!writeHostFileReplacing(outPath, std::vector<uint8_t>(text.begin(), text.end()), error))
         return failure("pack: " + error);
     return kDone;
