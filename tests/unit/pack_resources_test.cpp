@@ -108,6 +108,19 @@ constexpr uint32_t kOptional = kPe + 24;
 constexpr uint32_t kSectionTable = kOptional + 240;
 constexpr uint32_t kRelocBytes = 0x10C;
 
+// The DOS stub's signature and offset, then the PE signature and a file
+// header for x64 with the sections and a PE32+ optional header's size.
+void putFileHeader(std::vector<uint8_t>& b, uint32_t pe, size_t sections) {
+    b[0] = 'M';
+    b[1] = 'Z';
+    put32(b, 0x3C, pe);
+    std::memcpy(&b[pe], "PE\0\0", 4);
+    b[pe + 4] = 0x64;
+    b[pe + 5] = 0x86;
+    b[pe + 6] = static_cast<uint8_t>(sections);
+    b[pe + 20] = 240;
+}
+
 struct SectionSpec {
     const char* name;
     uint32_t rva;
@@ -143,14 +156,7 @@ std::vector<uint8_t> buildImage(const FakeImage& fake) {
     }
 
     std::vector<uint8_t> b(fake.headersSize, 0);
-    b[0] = 'M';
-    b[1] = 'Z';
-    put32(b, 0x3C, kPe);
-    std::memcpy(&b[kPe], "PE\0\0", 4);
-    b[kPe + 4] = 0x64;
-    b[kPe + 5] = 0x86;
-    b[kPe + 6] = static_cast<uint8_t>(specs.size());
-    b[kPe + 20] = 240;
+    putFileHeader(b, kPe, specs.size());
     b[kOptional] = 0x0B;
     b[kOptional + 1] = 0x02;
     put32(b, kOptional + 8, 0x1234);  // size of initialized data
@@ -186,14 +192,7 @@ std::vector<uint8_t> buildImage(const FakeImage& fake) {
 std::vector<uint8_t> resourcesOverTheSectionTable(uint32_t headersSize) {
     constexpr uint32_t pe = 0x2000, optional = pe + 24, table = optional + 240;
     std::vector<uint8_t> b(0x2200, 0);
-    b[0] = 'M';
-    b[1] = 'Z';
-    put32(b, 0x3C, pe);
-    std::memcpy(&b[pe], "PE\0\0", 4);
-    b[pe + 4] = 0x64;
-    b[pe + 5] = 0x86;
-    b[pe + 6] = 1;
-    b[pe + 20] = 240;
+    putFileHeader(b, pe, 1);
     b[optional] = 0x0B;
     b[optional + 1] = 0x02;
     put32(b, optional + 32, 0x1000);
