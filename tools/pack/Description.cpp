@@ -314,14 +314,6 @@ bool readIcon(Parser& p, const std::string& source) {
     return true;
 }
 
-bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 bool parseFileLine(Parser& p, const std::string& line, size_t start) {
     std::string name, why;
     size_t pos = start;
@@ -543,6 +535,14 @@ std::string formatDescription(const LauncherDescription& d, const FormatOptions&
         for (const EmbeddedFile& f : d.files) out += formatFileEntry(f);
     }
     return out;
+}
+
+bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
 }
 
 std::string embeddedNameProblem(const std::string& name) {

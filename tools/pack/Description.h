@@ -71,6 +71,9 @@ std::string formatDescription(const LauncherDescription& description, const Form
 // extraction directory; otherwise why not (the name must stay inside that
 // directory, with at most one directory level, and must not hold ";").
 std::string embeddedNameProblem(const std::string& name);
+// Whether two embedded names name the same file on Windows (ASCII letters
+// compared without case).
+bool sameNameIgnoringCase(const std::string& a, const std::string& b);
 
 // The value the launcher reads for a key: the last entry's; null when absent.
 const std::string* findConfigValue(const LauncherDescription& description, int32_t id);

@@ -1,7 +1,5 @@
 #include "tools/pack/DumpFiles.h"
 
-#include <cctype>
-
 #include "tools/pack/FileIO.h"
 
 namespace {
@@ -13,14 +11,6 @@ std::string hostNameOf(const std::string& embeddedName) {
     return name;
 }
 
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 // Why the files cannot all be written below one directory; empty when
 // they can.
 std::string embeddedFilesProblem(const std::vector<EmbeddedFile>& files) {
@@ -28,7 +18,7 @@ std::string embeddedFilesProblem(const std::vector<EmbeddedFile>& files) {
         const std::string problem = embeddedNameProblem(files[i].name);
         if (!problem.empty()) return problem;
         for (size_t k = 0; k < i; ++k)
-            if (sameIgnoringCase(files[k].name, files[i].name))
+            if (sameNameIgnoringCase(files[k].name, files[i].name))
                 return "the name \"" + files[i].name + "\" occurs twice";
     }
     return std::string();
@@ -40,7 +30,7 @@ std::string iconFileName(const LauncherDescription& description) {
     for (int n = 1;; ++n) {
         const std::string name = n == 1 ? "icon.ico" : "icon-" + std::to_string(n) + ".ico";
         bool taken = false;
-        for (const EmbeddedFile& f : description.files) taken = taken || sameIgnoringCase(f.name, name);
+        for (const EmbeddedFile& f : description.files) taken = taken || sameNameIgnoringCase(f.name, name);
         if (!taken) return name;
     }
 }
