@@ -8,6 +8,7 @@
 
 #include "tools/pack/Description.h"
 #include "tools/pack/FileIO.h"
+#include "tests/unit/PackTempDir.h"
 #include "launcher/config/ConfigBlock.h"
 
 namespace {
@@ -42,26 +43,6 @@ std::string joinedWarnings(const Parsed& p) {
     for (const std::string& w : p.warnings) all += w + "\n";
     return all;
 }
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/pack_test_XXXXXX";
-        path_ = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-    const std::string& path() const { return path_; }
-    void write(const std::string& name, const std::string& content) const {
-        std::string error;
-        makeHostDirectories(hostDirectoryOf(path_ + "/" + name), error);
-        ASSERT_TRUE(writeHostFileReplacing(path_ + "/" + name, std::vector<uint8_t>(content.begin(), content.end()),
-                                           error))
-            << error;
-    }
-
-private:
-    std::string path_;
-};
 
 // The block bytes hold every entry, in order; header field 3 is compared
 // apart because 0 stands for the computed length there.

@@ -8,22 +8,9 @@
 
 #include "tools/pack/DumpFiles.h"
 #include "tools/pack/FileIO.h"
+#include "tests/unit/PackTempDir.h"
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/pack_dump_test_XXXXXX";
-        path_ = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-    const std::string& path() const { return path_; }
-    bool has(const std::string& name) const { return access((path_ + "/" + name).c_str(), F_OK) == 0; }
-
-private:
-    std::string path_;
-};
 
 LauncherDescription withFiles(const std::vector<std::string>& names) {
     LauncherDescription d;

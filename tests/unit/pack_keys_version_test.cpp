@@ -8,6 +8,7 @@
 
 #include "tools/pack/Description.h"
 #include "tools/pack/FileIO.h"
+#include "tests/unit/PackTempDir.h"
 #include "tools/pack/KnownKeys.h"
 
 namespace {
@@ -34,23 +35,6 @@ std::string errorAt(const std::string& text, int line, const std::string& baseDi
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/pack_keys_XXXXXX";
-        path_ = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-    const std::string& path() const { return path_; }
-    void write(const std::string& name, const std::vector<uint8_t>& content) const {
-        std::string error;
-        ASSERT_TRUE(writeHostFileReplacing(path_ + "/" + name, content, error)) << error;
-    }
-
-private:
-    std::string path_;
-};
 
 // A one-image icon file: a 16x16 bitmap of 32 bits per pixel.
 std::vector<uint8_t> smallIco() {
@@ -192,7 +176,7 @@ TEST(PackIconSetting, IconIsReadRelativeToTheDescription) {
     EXPECT_EQ(p.description.icon.images[0].bitCount, 32u);
     EXPECT_TRUE(contains(formatDescription(p.description), "[launcher]\nicon = app.ico\n"));
 
-    dir.write("text.ico", {'h', 'i', '\n'});
+    dir.write("text.ico", std::string("hi\n"));
     EXPECT_TRUE(contains(errorAt("[launcher]\nheader1 = 0\nicon = text.ico\n", 3, dir.path()),
                          "icon \"text.ico\": not an icon file"));
     EXPECT_TRUE(contains(errorAt("[launcher]\nicon = missing.ico\n", 2, dir.path()), "cannot read icon \"missing.ico\""));
