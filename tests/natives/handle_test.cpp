@@ -31,9 +31,8 @@ struct HandleList {
     }
 };
 
-HandleList listHandles() {
+HandleList handleListOf(jobject result) {
     HandleList list;
-    jobject result = callExport(kHandle, "list0", {}).asObject();
     if (fakejni::isNull(result)) return list;
     std::vector<jobject> parts = fakejni::elements(result);
     EXPECT_EQ("[Ljava/lang/Object;", fakejni::className(result));
@@ -44,6 +43,11 @@ HandleList listHandles() {
     EXPECT_EQ(list.values.size(), list.names.size());
     return list;
 }
+
+// list0 of the DLL, and of the copy linked into the tests, which uses the
+// doubles put into g_handleFunctions.
+HandleList listHandles() { return handleListOf(callExport(kHandle, "list0", {}).asObject()); }
+HandleList listLinkedHandles() { return handleListOf(nativetest::callLinked(kHandle, "list0", {}).asObject()); }
 
 bool endsWithNoCase(const std::wstring& text, const std::wstring& tail) {
     return text.size() >= tail.size() && _wcsicmp(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
@@ -199,13 +203,8 @@ TEST_F(HandleNatives, AFileWhoseNameQueryDoesNotReturnIsLeftOutAndTheOthersListe
     g_stuckQueriesEnded = 0;
     g_handleFunctions.queryObject = stuckNameQuery;
 
-    HandleList list;
-    jobject result = nativetest::callLinked(kHandle, "list0", {}).asObject();
-    ASSERT_FALSE(fakejni::isNull(result));
-    std::vector<jobject> parts = fakejni::elements(result);
-    ASSERT_EQ(2u, parts.size());
-    list.values = fakejni::ints(parts[0]);
-    list.names = fakejni::texts(parts[1]);
+    HandleList list = listLinkedHandles();
+    ASSERT_TRUE(list.present);
     EXPECT_EQ(0, g_stuckQueriesEnded);  // list0 came back while the query still waited
     EXPECT_EQ(L"", list.nameOf(stuck));
     EXPECT_EQ(objectNameOf(other), list.nameOf(other));
@@ -218,6 +217,32 @@ TEST_F(HandleNatives, AFileWhoseNameQueryDoesNotReturnIsLeftOutAndTheOthersListe
     CloseHandle(stuck);
     CloseHandle(other);
     CloseHandle(g_release);
+}
+
+HANDLE WINAPI noThreadToSpare(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
+// Without a thread the name is asked for inline, and the query still lets go
+// of its duplicate: once the caller closes its own handle, nothing of this
+// process holds the file open.
+TEST_F(HandleNatives, WithoutAThreadToSpareTheNameIsAskedInlineAndTheFileIsLetGo) {
+    nativetest::ScratchFolder folder;
+    std::wstring path = folder.file(L"inline.txt");
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    g_handleFunctions.createThread = noThreadToSpare;
+
+    HandleList list = listLinkedHandles();
+    g_handleFunctions.createThread = nullptr;  // bound again on the next use
+    ASSERT_TRUE(list.present);
+    EXPECT_EQ(objectNameOf(file), list.nameOf(file));
+
+    CloseHandle(file);
+    HANDLE again = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, again) << "error " << GetLastError();
+    if (again != INVALID_HANDLE_VALUE) CloseHandle(again);
 }
 
 // ---- the table query, through the binding -------------------------------------------

@@ -38,7 +38,8 @@ bool bindListing() {
     return bindFromLoadedModule(g_handleFunctions.querySystemInformation, L"ntdll.dll",
                                 "NtQuerySystemInformation") &&
            bindFromLoadedModule(g_handleFunctions.duplicateObject, L"ntdll.dll", "NtDuplicateObject") &&
-           bindFromLoadedModule(g_handleFunctions.queryObject, L"ntdll.dll", "NtQueryObject");
+           bindFromLoadedModule(g_handleFunctions.queryObject, L"ntdll.dll", "NtQueryObject") &&
+           bindFromLoadedModule(g_handleFunctions.createThread, L"kernel32.dll", "CreateThread");
 }
 
 bool bindLinks() {
@@ -108,11 +109,10 @@ DWORD WINAPI runNameQuery(LPVOID parameter) {
 bool queryFileNameInTime(UniqueHandle object, std::vector<uint8_t>& name) {
     NameQuery* query = new NameQuery;
     query->object = std::move(object);
-    UniqueHandle thread(CreateThread(nullptr, kNameQueryStackBytes, runNameQuery, query,
-                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    UniqueHandle thread(g_handleFunctions.createThread(nullptr, kNameQueryStackBytes, runNameQuery, query,
+                                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!thread.valid()) {
-        runNameQuery(query);
-        InterlockedIncrement(&query->holders);  // the caller's hold again
+        runNameQuery(query);  // lets go of the thread's hold; the caller's is let go below
     } else if (WaitForSingleObject(thread.get(), kNameQueryLimitMillis) != WAIT_OBJECT_0) {
         letGo(query);
         return false;
