@@ -17,6 +17,7 @@ uint32_t read32(const uint8_t* at) {
 }
 
 // Offsets inside one extended entry.
+const size_t kObjectOffset = 0;
 const size_t kProcessIdOffset = 8;
 const size_t kHandleValueOffset = 16;
 const size_t kGrantedAccessOffset = 24;
@@ -32,7 +33,8 @@ std::vector<HandleTableEntry> extendedHandlesOfProcess(const uint8_t* table, siz
     for (uint64_t i = 0; i < count; ++i) {
         const uint8_t* entry = table + kExtendedTableHeaderBytes + i * kExtendedEntryBytes;
         if (read64(entry + kProcessIdOffset) != processId) continue;
-        found.push_back({read64(entry + kHandleValueOffset), read32(entry + kGrantedAccessOffset)});
+        found.push_back({read64(entry + kHandleValueOffset), read32(entry + kGrantedAccessOffset),
+                         read64(entry + kObjectOffset)});
     }
     return found;
 }

@@ -18,6 +18,7 @@ const size_t kExtendedEntryBytes = 40;
 struct HandleTableEntry {
     uint64_t value;
     uint32_t grantedAccess;
+    uint64_t object;  // the kernel object's address; 0 where the system does not tell
 };
 
 // The entries of the process, in table order, read only inside the first

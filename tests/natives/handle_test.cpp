@@ -179,6 +179,7 @@ TEST_F(HandleNatives, ValuesBeyondSixteenBitsAreListedAndClosedExactly) {
 // does on Windows for a file object with synchronous I/O in progress
 // (until the release event, at most 10 s); everything else is answered.
 HANDLE g_release = nullptr;
+volatile LONG g_stuckQueriesEntered = 0;
 volatile LONG g_stuckQueriesEnded = 0;
 NTSTATUS NTAPI stuckNameQuery(HANDLE handle, ULONG infoClass, PVOID buffer, ULONG bytes, PULONG returned) {
     using QueryObject = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
@@ -188,6 +189,7 @@ NTSTATUS NTAPI stuckNameQuery(HANDLE handle, ULONG infoClass, PVOID buffer, ULON
     if (infoClass != 1 || status < 0) return status;
     const UNICODE_STRING* name = static_cast<const UNICODE_STRING*>(buffer);
     if (!endsWithNoCase(std::wstring(name->Buffer, name->Length / sizeof(wchar_t)), L"\\stuck.txt")) return status;
+    InterlockedIncrement(&g_stuckQueriesEntered);
     WaitForSingleObject(g_release, 10000);
     InterlockedIncrement(&g_stuckQueriesEnded);
     return status;
@@ -215,6 +217,72 @@ TEST_F(HandleNatives, AFileWhoseNameQueryDoesNotReturnIsLeftOutAndTheOthersListe
     EXPECT_EQ(1, g_stuckQueriesEnded);
     g_handleFunctions.queryObject = nullptr;  // bound again on the next use
     CloseHandle(stuck);
+    CloseHandle(other);
+    CloseHandle(g_release);
+}
+
+// Stands in for NtQuerySystemInformation: the real table, with the object
+// addresses that Wine leaves 0 filled in, one address for every handle of
+// stuck.txt (the duplicates that list0 takes too) and one for each other
+// handle of this process.
+const uint64_t kStuckObject = 0xFFFF8000DEAD0000ull;
+NTSTATUS NTAPI tableWithObjects(ULONG infoClass, PVOID buffer, ULONG bytes, PULONG returned) {
+    using QueryTable = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+    static QueryTable real = reinterpret_cast<QueryTable>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    NTSTATUS status = real(infoClass, buffer, bytes, returned);
+    if (status < 0 || infoClass != 64) return status;
+    uint8_t* table = static_cast<uint8_t*>(buffer);
+    uint64_t count = 0;
+    memcpy(&count, table, sizeof count);
+    for (uint64_t i = 0; i < count; ++i) {
+        uint8_t* entry = table + 16 + i * 40;
+        uint64_t processId = 0, value = 0;
+        memcpy(&processId, entry + 8, 8);
+        memcpy(&value, entry + 16, 8);
+        if (processId != GetCurrentProcessId()) continue;
+        bool ofStuck = endsWithNoCase(objectNameOf(reinterpret_cast<HANDLE>(value)), L"\\stuck.txt");
+        uint64_t object = ofStuck ? kStuckObject : 0xFFFF800000000000ull + value;
+        memcpy(entry, &object, 8);
+    }
+    return status;
+}
+
+// A query left behind still waits for the object's lock: later lists leave
+// every handle of that object out without asking again, until it ends.
+TEST_F(HandleNatives, AnObjectWhoseNameQueryStillWaitsIsNotAskedForAgain) {
+    nativetest::ScratchFolder folder;
+    HANDLE stuck = CreateFileW(folder.file(L"stuck.txt").c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, stuck);
+    HANDLE sameFile = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), stuck, GetCurrentProcess(), &sameFile, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
+    HANDLE other = CreateFileW(folder.file(L"other.txt").c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_stuckQueriesEntered = 0;
+    g_stuckQueriesEnded = 0;
+    g_handleFunctions.queryObject = stuckNameQuery;
+    g_handleFunctions.querySystemInformation = tableWithObjects;
+
+    listLinkedHandles();  // leaves the query of stuck.txt behind
+    HandleList second = listLinkedHandles();
+    EXPECT_EQ(1, g_stuckQueriesEntered);
+    EXPECT_EQ(L"", second.nameOf(stuck));
+    EXPECT_EQ(L"", second.nameOf(sameFile));
+    EXPECT_EQ(objectNameOf(other), second.nameOf(other));
+
+    // Once it has ended the object is asked for again (the release lets
+    // the new queries through).
+    SetEvent(g_release);
+    for (int i = 0; i < 1000 && g_stuckQueriesEnded == 0; ++i) Sleep(10);
+    HandleList third = listLinkedHandles();
+    EXPECT_EQ(objectNameOf(stuck), third.nameOf(stuck));
+    EXPECT_EQ(objectNameOf(stuck), third.nameOf(sameFile));
+
+    g_handleFunctions.queryObject = nullptr;
+    g_handleFunctions.querySystemInformation = nullptr;
+    CloseHandle(stuck);
+    CloseHandle(sameFile);
     CloseHandle(other);
     CloseHandle(g_release);
 }

@@ -44,6 +44,7 @@ TEST(ExtendedHandleTable, KeepsTheEntriesOfTheProcessInTableOrderWithFullValues)
     EXPECT_EQ(0x4u, found[0].value);
     EXPECT_EQ(0x10004u, found[1].value);  // a 16-bit table would give 0x0004 here
     EXPECT_EQ(0x12019Fu, found[1].grantedAccess);
+    EXPECT_EQ(0xFFFF800012345678ull, found[1].object);
     EXPECT_EQ(0x20008u, found[2].value);
 }
 

@@ -10,6 +10,7 @@
 
 #include <jni.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -88,10 +89,47 @@ const SIZE_T kNameQueryStackBytes = 64 * 1024;
 // so that a query left behind still has its handle and buffer when it ends.
 struct NameQuery {
     UniqueHandle object;
+    uint64_t objectAddress = 0;
     std::vector<uint8_t> name = std::vector<uint8_t>(kObjectInfoBytes);
     bool answered = false;
+    bool ended = false;    // under g_waitingLock
+    bool waiting = false;  // listed in g_waitingObjects
     LONG holders = 2;
 };
+
+// The objects whose name query was left behind and still waits.  It waits
+// for the object's own lock, so asking again, for this or another handle of
+// the object, would only leave one more thread waiting: later lists leave
+// those handles out at once.  Where the table gives no object address (0),
+// every handle is asked for.
+SRWLOCK g_waitingLock = SRWLOCK_INIT;
+std::vector<uint64_t> g_waitingObjects;
+
+bool nameQueryStillWaits(uint64_t objectAddress) {
+    if (objectAddress == 0) return false;
+    AcquireSRWLockExclusive(&g_waitingLock);
+    bool waits = std::find(g_waitingObjects.begin(), g_waitingObjects.end(), objectAddress) != g_waitingObjects.end();
+    ReleaseSRWLockExclusive(&g_waitingLock);
+    return waits;
+}
+
+void markLeftBehind(NameQuery* query) {
+    if (query->objectAddress == 0) return;
+    AcquireSRWLockExclusive(&g_waitingLock);
+    if (!query->ended) {
+        g_waitingObjects.push_back(query->objectAddress);
+        query->waiting = true;
+    }
+    ReleaseSRWLockExclusive(&g_waitingLock);
+}
+
+void markEnded(NameQuery* query) {
+    AcquireSRWLockExclusive(&g_waitingLock);
+    query->ended = true;
+    if (query->waiting)
+        g_waitingObjects.erase(std::find(g_waitingObjects.begin(), g_waitingObjects.end(), query->objectAddress));
+    ReleaseSRWLockExclusive(&g_waitingLock);
+}
 
 void letGo(NameQuery* query) {
     if (InterlockedDecrement(&query->holders) == 0) delete query;
@@ -100,20 +138,23 @@ void letGo(NameQuery* query) {
 DWORD WINAPI runNameQuery(LPVOID parameter) {
     NameQuery* query = static_cast<NameQuery*>(parameter);
     query->answered = queryObjectName(query->object.get(), query->name);
+    markEnded(query);
     letGo(query);
     return 0;
 }
 
 // The name of a file object into `name`, unless the query takes longer
 // than kNameQueryLimitMillis.  Without a thread to spare it is asked here.
-bool queryFileNameInTime(UniqueHandle object, std::vector<uint8_t>& name) {
+bool queryFileNameInTime(UniqueHandle object, uint64_t objectAddress, std::vector<uint8_t>& name) {
     NameQuery* query = new NameQuery;
     query->object = std::move(object);
+    query->objectAddress = objectAddress;
     UniqueHandle thread(g_handleFunctions.createThread(nullptr, kNameQueryStackBytes, runNameQuery, query,
                                                        STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!thread.valid()) {
         runNameQuery(query);  // lets go of the thread's hold; the caller's is let go below
     } else if (WaitForSingleObject(thread.get(), kNameQueryLimitMillis) != WAIT_OBJECT_0) {
+        markLeftBehind(query);
         letGo(query);
         return false;
     }
@@ -127,6 +168,7 @@ bool queryFileNameInTime(UniqueHandle object, std::vector<uint8_t>& name) {
 // handle is not a file, has no name or cannot be queried.  Only files are
 // asked for their names: the list keeps nothing else.
 jstring fileObjectName(JNIEnv* env, const HandleTableEntry& entry) {
+    if (nameQueryStillWaits(entry.object)) return nullptr;
     HANDLE self = GetCurrentProcess();
     UniqueHandle duplicate;
     HANDLE source = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(entry.value));
@@ -139,7 +181,7 @@ jstring fileObjectName(JNIEnv* env, const HandleTableEntry& entry) {
     const UNICODE_STRING* typeName = reinterpret_cast<const UNICODE_STRING*>(type.data());
     if (!isFileTypeName(reinterpret_cast<const char16_t*>(typeName->Buffer), typeName->Length)) return nullptr;
     std::vector<uint8_t> name;
-    if (!queryFileNameInTime(std::move(duplicate), name)) return nullptr;
+    if (!queryFileNameInTime(std::move(duplicate), entry.object, name)) return nullptr;
     const UNICODE_STRING* objectName = reinterpret_cast<const UNICODE_STRING*>(name.data());
     if (objectName->Length == 0 || !objectName->Buffer) return nullptr;
     return javaStringFromWide(env, objectName->Buffer, objectName->Length / sizeof(wchar_t));
