@@ -197,6 +197,13 @@ TEST_F(RegistryNatives, AValueOfAnotherJavaTypeOrAnUnknownCodeIsRefused) {
     EXPECT_EQ(0u, values);
 }
 
+TEST_F(RegistryNatives, WithoutTheIntegerClassANumberIsRefusedWithNothingPending) {
+    jobject number = fakejni::newInteger(7);
+    fakejni::hideClass("java/lang/Integer");
+    EXPECT_FALSE(set(L"n", number, 2));
+    EXPECT_EQ(std::vector<std::string>(), nativetest::callsWithAnExceptionPending());
+}
+
 TEST_F(RegistryNatives, AJavaStringWithANulReachesWindowsCutThere) {
     ASSERT_TRUE(set(L"name", fakejni::newString(std::wstring(L"ab\0cd", 5)), 1));
     ASSERT_TRUE(callExport("Registry", "setValue0",

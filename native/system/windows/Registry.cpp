@@ -101,6 +101,7 @@ jobject javaValueOf(JNIEnv* env, DWORD type, const BYTE* data, DWORD size) {
     case REG_BINARY: {
         jbyteArray bytes = env->NewByteArray(static_cast<jsize>(size));
         if (bytes) env->SetByteArrayRegion(bytes, 0, static_cast<jsize>(size), reinterpret_cast<const jbyte*>(data));
+        else dropPendingException(env);
         return bytes;
     }
     case REG_DWORD: {
@@ -148,10 +149,10 @@ bool fillString(JNIEnv* env, jobject value, BYTE* buffer, DWORD* size) {
 bool fillInteger(JNIEnv* env, jobject value, BYTE* buffer, DWORD* size) {
     if (!value) return false;
     jclass integer = env->FindClass("java/lang/Integer");
-    if (!integer) return false;
-    jmethodID intValue = env->GetMethodID(integer, "intValue", "()I");
+    jmethodID intValue = integer ? env->GetMethodID(integer, "intValue", "()I") : nullptr;
+    if (!intValue) dropPendingException(env);
     bool isInteger = intValue && env->IsInstanceOf(value, integer);
-    env->DeleteLocalRef(integer);
+    if (integer) env->DeleteLocalRef(integer);
     if (!isInteger) return false;
     DWORD number = static_cast<DWORD>(env->CallIntMethod(value, intValue));
     memcpy(buffer, &number, sizeof number);
