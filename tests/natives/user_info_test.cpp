@@ -736,6 +736,18 @@ TEST_F(LsaRights, AnAccountNameIsLookedUp) {
     EXPECT_TRUE(g_lsa.calls.empty()) << "no policy is opened without a SID";
 }
 
+TEST_F(LsaRights, OnlyTextsOfTheSidFormAreSids) {
+    // Names that the SID conversion would read as built-in groups.
+    EXPECT_FALSE(setRight(L"bu", L"SeServiceLogonRight", true));
+    EXPECT_FALSE(setRight(L"Au", L"SeServiceLogonRight", true));
+    EXPECT_FALSE(setRight(L"BA", L"SeServiceLogonRight", false));
+    EXPECT_TRUE(g_lsa.calls.empty()) << "unknown account names, not the groups they abbreviate";
+    EXPECT_TRUE(setRight(L"S-1-5-32-545", L"SeServiceLogonRight", true));
+    EXPECT_TRUE(setRight(L"s-1-5-32-545", L"SeServiceLogonRight", true));
+    EXPECT_EQ(L"LsaAddAccountRights policy S-1-5-32-545 'SeServiceLogonRight' 38/40 1", g_lsa.calls.at(1));
+    EXPECT_EQ(L"LsaAddAccountRights policy S-1-5-32-545 'SeServiceLogonRight' 38/40 1", g_lsa.calls.at(4));
+}
+
 TEST_F(LsaRights, FailuresOfThePolicyGiveFalse) {
     g_lsa.change = static_cast<NTSTATUS>(0xC0000034L);
     EXPECT_FALSE(setRight(L"S-1-5-32-544", L"SeBatchLogonRight", false));

@@ -157,6 +157,11 @@ bool groupsHoldEnabled(const std::vector<BYTE>& info, PSID sid) {
 
 jstring javaStringOf(JNIEnv* env, const UnitText& text) { return javaStringFromWide(env, wide(text.text())); }
 
+// True for a text that starts as a SID does ("S-" or "s-"). The conversion
+// also takes two-letter abbreviations ("BA", "AU", "SY", in any case), which
+// would turn a user named so into a built-in account.
+bool hasSidForm(const wchar_t* text) { return (text[0] == L'S' || text[0] == L's') && text[1] == L'-'; }
+
 // The SID of a SID text, freed with LocalFree; invalid when the text does
 // not convert (GetLastError says why).
 UniqueLocalMemory sidOfText(const wchar_t* text) {
@@ -465,7 +470,8 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32
     // name look-up would choose an account itself.
     if (!hasText(account)) return JNI_FALSE;
     UniqueLocalMemory sid;
-    if (bindAdvapi(f.convertStringSidToSid, "ConvertStringSidToSidW")) sid = sidOfText(account.get());
+    if (hasSidForm(account.get()) && bindAdvapi(f.convertStringSidToSid, "ConvertStringSidToSidW"))
+        sid = sidOfText(account.get());
     if (!sid) sid = sidOfAccountName(account.get());
     if (!sid) return JNI_FALSE;
     const wchar_t* rightText = right.isNull() ? L"" : right.get();
