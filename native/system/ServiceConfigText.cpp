@@ -9,8 +9,9 @@ bool sameText(const char16_t* a, const char16_t* b) {
 
 }  // namespace
 
-size_t serviceDependencyList(const char16_t* commaSeparated, char16_t* out, size_t capacity) {
+DependencyList serviceDependencyList(const char16_t* commaSeparated, char16_t* out, size_t capacity) {
     size_t used = 0;
+    bool cut = false;
     const char16_t* p = commaSeparated;
     while (p && *p) {
         const char16_t* end = p;
@@ -18,7 +19,10 @@ size_t serviceDependencyList(const char16_t* commaSeparated, char16_t* out, size
         size_t length = static_cast<size_t>(end - p);
         // The name, its NUL and the list's final NUL must fit.
         if (length > 0) {
-            if (length + 2 > capacity - used) break;
+            if (length + 2 > capacity - used) {
+                cut = true;
+                break;
+            }
             for (size_t i = 0; i < length; ++i) out[used + i] = p[i];
             used += length;
             out[used++] = 0;
@@ -27,7 +31,7 @@ size_t serviceDependencyList(const char16_t* commaSeparated, char16_t* out, size
     }
     if (used == 0) out[used++] = 0;
     out[used++] = 0;
-    return used;
+    return {used, cut};
 }
 
 const char16_t* serviceAccountName(const char16_t* account) {

@@ -245,6 +245,22 @@ TEST_F(ServiceConfigNatives, ChangeConfigMapsTheSystemAccountAndSetsADescription
     EXPECT_EQ(2u, g_config2Calls.size());
 }
 
+TEST_F(ServiceConfigNatives, DependenciesThatDoNotFitChangeNothing) {
+    // 9000 characters: the first name alone overflows the list, which cut
+    // short would be the empty list that removes every dependency.
+    std::wstring tooLong(9000, L'd');
+    EXPECT_EQ(ERROR_INSUFFICIENT_BUFFER, change(nullptr, fakejni::newString(L"What it does"),
+                                                fakejni::newString(tooLong)));
+    EXPECT_STREQ(L"Test service", config()->lpDisplayName);
+    EXPECT_TRUE(g_config2Calls.empty());
+    // Names that fit followed by one that does not.
+    EXPECT_EQ(ERROR_INSUFFICIENT_BUFFER,
+              change(nullptr, nullptr, fakejni::newString(L"Tcpip,Afd," + std::wstring(8190, L'd'))));
+    EXPECT_STREQ(L"Test service", config()->lpDisplayName);
+    EXPECT_EQ(0, change(nullptr, nullptr, fakejni::newString(L"")));
+    EXPECT_STREQ(L"Changed", config()->lpDisplayName);
+}
+
 TEST_F(ServiceConfigNatives, RestartOnFailureIsOneRestartActionAndFalseClearsThem) {
     EXPECT_EQ(0, callLinked("Win32Services", "setRestartServiceConfig0", {serviceName(), true, 30000}).asInt());
     EXPECT_EQ(0, callLinked("Win32Services", "setRestartServiceConfig0", {serviceName(), false, 30000}).asInt());

@@ -9,8 +9,13 @@ namespace {
 
 std::u16string list(const char16_t* text, size_t capacity = 64) {
     std::u16string out(capacity, u'#');
-    size_t used = serviceDependencyList(text, &out[0], capacity);
+    size_t used = serviceDependencyList(text, &out[0], capacity).units;
     return out.substr(0, used);
+}
+
+bool cut(const char16_t* text, size_t capacity) {
+    std::u16string out(capacity, u'#');
+    return serviceDependencyList(text, &out[0], capacity).cut;
 }
 
 TEST(ServiceDependencyList, CommaSeparatedNamesBecomeADoubleNulList) {
@@ -32,6 +37,16 @@ TEST(ServiceDependencyList, NamesThatDoNotFitAreLeftOutWithTheRest) {
     EXPECT_EQ(std::u16string(u"ab\0\0", 4), list(u"ab,cd", 6));
     EXPECT_EQ(std::u16string(u"ab\0cd\0\0", 7), list(u"ab,cd", 7));
     EXPECT_EQ(std::u16string(u"\0\0", 2), list(u"abc", 4));
+}
+
+TEST(ServiceDependencyList, LeavingNamesOutIsReportedSoThatNoShorterListIsStored) {
+    EXPECT_TRUE(cut(u"abc", 4)) << "not even the first name fits: the empty list would remove all";
+    EXPECT_TRUE(cut(u"ab,cd", 6));
+    EXPECT_FALSE(cut(u"ab,cd", 7)) << "exactly full";
+    EXPECT_FALSE(cut(u",a,,b,", 5)) << "empty names take no room";
+    EXPECT_FALSE(cut(nullptr, 2));
+    EXPECT_FALSE(cut(u"", 2));
+    EXPECT_FALSE(cut(u",,", 2));
 }
 
 TEST(ServiceAccountName, OnlyTheTwoExactSystemSpellingsBecomeLocalSystem) {

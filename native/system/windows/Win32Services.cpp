@@ -104,7 +104,10 @@ JNIEXPORT jint JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32Serv
     JavaWide display(env, displayName), binary(env, binaryPath), dependencyText(env, dependencies);
     JavaWide accountName(env, account), accountPassword(env, password), descriptionText(env, description);
     HeapArray<char16_t> dependencyList(kDependencyChars);
-    serviceDependencyList(utf16(dependencyText.get()), dependencyList.get(), kDependencyChars);
+    // A list cut short would drop dependencies, or all of them when the first
+    // name does not fit, and still be stored as success.
+    if (serviceDependencyList(utf16(dependencyText.get()), dependencyList.get(), kDependencyChars).cut)
+        return ERROR_INSUFFICIENT_BUFFER;
     if (!ChangeServiceConfigW(opened.service.get(), static_cast<DWORD>(serviceType), static_cast<DWORD>(startType),
                               SERVICE_NO_CHANGE, binary.get(), nullptr, nullptr, wide(dependencyList.get()),
                               wide(serviceAccountName(utf16(accountName.get()))), accountPassword.get(),
