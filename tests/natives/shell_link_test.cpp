@@ -211,6 +211,51 @@ TEST(ShellLinkWithoutCom, CreatingALinkBeforeComIsInitialisedFails) {
     EXPECT_FALSE(fileExists(file));
 }
 
+// ---- apartments of another owner -------------------------------------------------
+
+// Whether the calling thread is still in a COM apartment that can make a
+// link object.
+bool apartmentStillWorks() {
+    APTTYPE type;
+    APTTYPEQUALIFIER qualifier;
+    if (FAILED(CoGetApartmentType(&type, &qualifier))) return false;
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link))))
+        return false;
+    link->Release();
+    return true;
+}
+
+// The thread's owner initialises COM with the mode given, the natives run
+// in between, then the owner checks its apartment and ends it.
+bool ownersApartmentSurvives(DWORD ownerMode, int initialisations, int uninitialisations) {
+    nativetest::resetJni();
+    bool survives = false;
+    std::thread owner([&] {
+        if (FAILED(CoInitializeEx(nullptr, ownerMode))) return;
+        for (int i = 0; i < initialisations; ++i)
+            EXPECT_TRUE(nativetest::callExport("ShellLink", "initialize0", {}).asBoolean());
+        for (int i = 0; i < uninitialisations; ++i)
+            EXPECT_TRUE(nativetest::callExport("ShellLink", "uninitialize", {}).asBoolean());
+        survives = apartmentStillWorks();
+        CoUninitialize();
+    });
+    owner.join();
+    return survives;
+}
+
+TEST(ShellLinkApartments, AMultithreadedApartmentOfTheCallerIsNotJoinedNorEnded) {
+    // CoInitialize answers RPC_E_CHANGED_MODE there: nothing to undo.
+    EXPECT_TRUE(ownersApartmentSurvives(COINIT_MULTITHREADED, 1, 1));
+}
+
+TEST(ShellLinkApartments, UninitialiseUndoesOnlyTheInitialisationsItMade) {
+    // The second initialisation joins the owner's apartment (S_FALSE) and
+    // is undone; the extra uninitialisation must not end the owner's.
+    EXPECT_TRUE(ownersApartmentSurvives(COINIT_APARTMENTTHREADED, 1, 2));
+}
+
 // ---- the recording link object --------------------------------------------------
 
 // A link object that implements the interfaces the natives use, records

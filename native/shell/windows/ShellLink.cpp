@@ -1,7 +1,8 @@
 // Shortcut files made through the shell's link object, optionally marked to
 // run as administrator, and the shell notifications that make Explorer show
 // them at once. COM is initialised by the Java side through initialize0 on
-// the thread that makes the links.
+// the thread that makes the links, and uninitialised through uninitialize
+// only as far as initialize0 joined it there.
 #include "native/shell/windows/ShellLink.h"
 
 #include <jni.h>
@@ -27,6 +28,13 @@ const IID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00
 const IID kIidShellLinkDataList = {0x45E2B4AE, 0xB1C3, 0x11D0, {0xB9, 0x2F, 0x00, 0xA0, 0xC9, 0x03, 0x12, 0xE1}};
 
 const DWORD kRunAsUser = 0x2000;  // SLDF_RUNAS_USER
+
+// The CoInitialize calls of initialize0 on this thread that succeeded (S_OK
+// or S_FALSE) and still wait for their CoUninitialize. A thread that is
+// already in a multithreaded apartment of someone else gets
+// RPC_E_CHANGED_MODE and joins nothing; uninitialising it anyway would end
+// that owner's apartment under it.
+thread_local unsigned t_comJoins = 0;
 
 // A Java byte array copied out with a NUL unit behind it, so that a string
 // without its terminator is read only as far as the array goes. The array
@@ -156,12 +164,15 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Shell
 }
 
 JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_ShellLink_initialize0(JNIEnv*, jclass) {
-    CoInitialize(nullptr);
+    if (SUCCEEDED(CoInitialize(nullptr))) ++t_comJoins;
     return JNI_TRUE;
 }
 
 JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_ShellLink_uninitialize(JNIEnv*, jclass) {
-    CoUninitialize();
+    if (t_comJoins > 0) {
+        --t_comJoins;
+        CoUninitialize();
+    }
     return JNI_TRUE;
 }
 
