@@ -146,6 +146,36 @@ TEST_F(AclOnWine, AnUnknownOrMissingAccountLeavesTheListAlone) {
     EXPECT_EQ(before, allowEntriesOf(object_));
 }
 
+// Gives the key a NULL DACL: no list at all, so everyone has full access.
+bool openToEveryone(HKEY key) {
+    SECURITY_DESCRIPTOR descriptor;
+    return InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+           SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE) &&
+           RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+}
+
+// 1: the object has a NULL DACL, 0: it has a list, -1: it cannot be read.
+int hasNullDacl(const std::wstring& object) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(object.c_str(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
+        return -1;
+    LocalFree(descriptor);
+    return dacl ? 0 : 1;
+}
+
+TEST_F(AclOnWine, AKeyOpenToEveryoneStaysOpenToEveryone) {
+    HKEY key = key_.open();
+    ASSERT_NE(nullptr, key);
+    bool opened = openToEveryone(key);
+    RegCloseKey(key);
+    ASSERT_TRUE(opened);
+    ASSERT_EQ(1, hasNullDacl(object_));
+    EXPECT_TRUE(addEntry(object_, true, true, false, false, false, 1, nullptr));
+    EXPECT_EQ(1, hasNullDacl(object_)) << "a list of the new entry alone would shut everyone else out";
+}
+
 TEST_F(AclOnWine, AMissingObjectIsReportedWithItsErrorAndPath) {
     nativetest::ScratchFolder folder;
     std::wstring missing = folder.file(L"missing.txt");
@@ -170,6 +200,7 @@ struct ListScript {
     EXPLICIT_ACCESS_W entry = {};
     std::wstring trustee;
     ACL currentList = {};
+    bool nullList = false;  // the object has a NULL DACL
     PACL mergedList = nullptr;
     int allocations = 0;
 };
@@ -185,7 +216,7 @@ DWORD WINAPI fakeGetNamedSecurityInfo(LPCWSTR object, SE_OBJECT_TYPE type, SECUR
                             (owner || group || sacl ? L" more" : L""));
     if (g_lists.getResult != ERROR_SUCCESS) return g_lists.getResult;
     *descriptor = LocalAlloc(LMEM_ZEROINIT, 64);
-    *dacl = &g_lists.currentList;
+    *dacl = g_lists.nullList ? nullptr : &g_lists.currentList;
     return ERROR_SUCCESS;
 }
 
@@ -261,6 +292,15 @@ TEST_F(AclLists, AFailingMergeOrWriteIsReportedAndGivesFalse) {
     StdoutCapture output;
     EXPECT_FALSE(addEntry(true, false, false, false));
     EXPECT_EQ("SetNamedSecurityInfo Error 5\n", output.finish());
+}
+
+TEST_F(AclLists, AnObjectWithoutAListIsOpenToEveryoneAndLeftSo) {
+    // A list of the new entry alone would shut everyone else out.
+    g_lists.nullList = true;
+    StdoutCapture output;
+    EXPECT_TRUE(addEntry(true, false, false, false));
+    EXPECT_EQ("", output.finish());
+    EXPECT_EQ((std::vector<std::wstring>{L"Get C:\\app\\data file 4"}), g_lists.calls);
 }
 
 }  // namespace

@@ -78,8 +78,9 @@ bool buildTrusteeSid(jint kind, const wchar_t* account, TrusteeSidHolder& holder
     return true;
 }
 
-// Merges the entry into the object's access list and writes the list back;
-// the first failing call's code, or 0.
+// Merges the entry into the object's access list and writes the list back
+// (an object open to everyone is left as it is); the first failing call's
+// code, or 0.
 DWORD applyEntry(wchar_t* path, SE_OBJECT_TYPE type, EXPLICIT_ACCESS_W& entry) {
     if (!path) return ERROR_INVALID_PARAMETER;
     PACL current = nullptr;
@@ -92,6 +93,10 @@ DWORD applyEntry(wchar_t* path, SE_OBJECT_TYPE type, EXPLICIT_ACCESS_W& entry) {
         fflush(stdout);
         return code;
     }
+    // No list at all (a NULL DACL) lets everyone do everything, so the entry
+    // is granted already. A list of the entry alone would take all other
+    // access away, so nothing is written.
+    if (!current) return ERROR_SUCCESS;
     PACL merged = nullptr;
     code = g_aclFunctions.setEntriesInAcl(1, &entry, current, &merged);
     UniqueLocalMemory mergedHolder(merged);
