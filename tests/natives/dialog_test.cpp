@@ -6,10 +6,14 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <sddl.h>
 
 #include <atomic>
+#include <cstring>
 #include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "native/shell/windows/ObjectPicker.h"
 #include "native/shell/windows/VistaFileChooser.h"
@@ -285,6 +289,16 @@ TEST_F(FileDialog, OpenReturnsTheChosenFileAndCancelReturnsNull) {
     }
 }
 
+TEST_F(FileDialog, AResultArrayThatCannotBeMadeIsNullWithNothingPending) {
+    DialogDriver driver(L"tvrtest no array", [](HWND dialog) {
+        fakejni::hideClass("java/lang/String");
+        pressOk(dialog);
+    });
+    EXPECT_TRUE(fakejni::isNull(show(L"tvrtest no array", false, L"a.txt", 0).asObject()));
+    EXPECT_TRUE(driver.found());
+    EXPECT_EQ(nullptr, fakejni::pendingException());
+}
+
 TEST_F(FileDialog, OpenWithMultiSelectReturnsEveryChosenPathInOrder) {
     DialogDriver driver(L"tvrtest multi", pressOk);
     jobject chosen = show(L"tvrtest multi", false, L"\"b.txt\" \"a.txt\"", FOS_ALLOWMULTISELECT).asObject();
@@ -415,6 +429,49 @@ TEST_F(Dialogs, ObjectPickerAsksForOneScopeAndTheSidOfEachObject) {
     EXPECT_EQ(0x80020006u, g_scopes[0].FilterFlags.flDownlevel);
     EXPECT_EQ(0x2u, g_scopes[1].FilterFlags.Uplevel.flBothModes);
     EXPECT_EQ(0x80000001u, g_scopes[1].FilterFlags.flDownlevel);
+}
+
+// A fetched attribute value as the picker hands it out: the bytes in a
+// one-dimensional byte safe array.
+class ByteArrayValue {
+public:
+    explicit ByteArrayValue(const std::vector<BYTE>& bytes) {
+        VariantInit(&value_);
+        value_.vt = VT_ARRAY | VT_UI1;
+        value_.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+        void* data = nullptr;
+        if (value_.parray && !bytes.empty() && SUCCEEDED(SafeArrayAccessData(value_.parray, &data))) {
+            memcpy(data, bytes.data(), bytes.size());
+            SafeArrayUnaccessData(value_.parray);
+        }
+    }
+    ~ByteArrayValue() { VariantClear(&value_); }
+    const VARIANT* get() const { return &value_; }
+
+private:
+    VARIANT value_;
+};
+
+std::wstring sidTextOf(const std::vector<BYTE>& bytes) {
+    ByteArrayValue value(bytes);
+    wchar_t* text = objectPickerSidText(value.get());
+    if (!text) return L"<null>";
+    std::wstring result = text;
+    LocalFree(text);
+    return result;
+}
+
+TEST(ObjectPickerSid, OnlyAWholeValidSidOfTheArrayIsConverted) {
+    auto saved = g_objectPickerFunctions;
+    g_objectPickerFunctions.convertSidToStringSid = ConvertSidToStringSidW;
+    // S-1-5-32-544: revision 1, two sub-authorities, authority 5, 32, 544.
+    const std::vector<BYTE> administrators = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+    EXPECT_EQ(L"S-1-5-32-544", sidTextOf(administrators));
+    EXPECT_EQ(L"<null>", sidTextOf({})) << "an empty array";
+    EXPECT_EQ(L"<null>", sidTextOf({1, 2, 0, 0})) << "shorter than the fixed part of a SID";
+    EXPECT_EQ(L"<null>", sidTextOf(std::vector<BYTE>(administrators.begin(), administrators.end() - 4)))
+        << "the count claims a sub-authority more than the array holds";
+    g_objectPickerFunctions = saved;
 }
 
 // EnumWindows runs from the top of the Z order down, and a new window starts

@@ -24,6 +24,8 @@ const char kResultClass[] = "com/tavra/runtime/installer/platform/win32/ObjectPi
 const char kResultConstructor[] =
     "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)V";
 const DWORD kConsoleTitleChars = 8192;
+// Revision, sub-authority count and the six bytes of the authority.
+const ULONG kSidFixedBytes = 8;
 
 // The search state: the console window, found once, and the last visible
 // window of the enumeration.
@@ -53,18 +55,12 @@ BOOL CALLBACK noteOwnVisibleWindow(HWND window, LPARAM) {
 
 jstring stringOrNull(JNIEnv* env, const wchar_t* text) { return text ? javaStringFromWide(env, text) : nullptr; }
 
-// The SID string of the fetched "objectSID" value (a byte safe array), or null.
+// The SID string of the fetched "objectSID" value, or null.
 jstring sidOf(JNIEnv* env, const VARIANT* value) {
-    if (!value || value->vt != (VT_ARRAY | VT_UI1) || !value->parray) return nullptr;
-    void* bytes = nullptr;
-    if (FAILED(SafeArrayAccessData(value->parray, &bytes))) return nullptr;
-    jstring result = nullptr;
-    wchar_t* text = nullptr;
-    if (g_objectPickerFunctions.convertSidToStringSid(static_cast<PSID>(bytes), &text)) {
-        result = javaStringFromWide(env, text);
-        LocalFree(text);
-    }
-    SafeArrayUnaccessData(value->parray);
+    wchar_t* text = objectPickerSidText(value);
+    if (!text) return nullptr;
+    jstring result = javaStringFromWide(env, text);
+    LocalFree(text);
     return result;
 }
 
@@ -111,6 +107,26 @@ jobjectArray readSelection(JNIEnv* env, IDataObject* selection) {
 }  // namespace
 
 ObjectPickerFunctions g_objectPickerFunctions = {nullptr, initializePicker};
+
+// The value comes from the picker's data object; its bytes are read only
+// as far as the array holds them: the fixed part of a SID (revision,
+// sub-authority count, authority) first, then as many sub-authorities as
+// that count gives.
+wchar_t* objectPickerSidText(const VARIANT* value) {
+    if (!value || value->vt != (VT_ARRAY | VT_UI1) || !value->parray) return nullptr;
+    SAFEARRAY* array = value->parray;
+    if (SafeArrayGetDim(array) != 1 || SafeArrayGetElemsize(array) != 1) return nullptr;
+    ULONG size = array->rgsabound[0].cElements;
+    if (size < kSidFixedBytes || !g_objectPickerFunctions.convertSidToStringSid) return nullptr;
+    void* bytes = nullptr;
+    if (FAILED(SafeArrayAccessData(array, &bytes))) return nullptr;
+    PSID sid = static_cast<PSID>(bytes);
+    wchar_t* text = nullptr;
+    if (!IsValidSid(sid) || GetLengthSid(sid) > size || !g_objectPickerFunctions.convertSidToStringSid(sid, &text))
+        text = nullptr;
+    SafeArrayUnaccessData(array);
+    return text;
+}
 
 HWND objectPickerParent() {
     if (!g_consoleLookedUp) {

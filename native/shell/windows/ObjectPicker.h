@@ -16,3 +16,8 @@ extern ObjectPickerFunctions g_objectPickerFunctions;
 // this process that is not the console window, or else the console window
 // (null without one). The console window is found once per process.
 HWND objectPickerParent();
+
+// The SID text of a fetched "objectSID" value: a one-dimensional byte safe
+// array that holds a whole valid SID. Null for any other value, or before
+// ConvertSidToStringSidW is bound; freed with LocalFree.
+wchar_t* objectPickerSidText(const VARIANT* value);

@@ -86,15 +86,23 @@ bool chosenItems(IFileDialog* dialog, bool save, ComPtr<IShellItemArray>& items)
 }
 
 // A String[] of the items' file system paths, at their indexes; an item
-// without such a path leaves its element null.
+// without such a path leaves its element null. Null, with nothing pending,
+// when the array cannot be made.
 jobjectArray pathsOf(JNIEnv* env, IShellItemArray* items) {
     DWORD count = 0;
     if (FAILED(items->GetCount(&count))) return nullptr;
     jclass stringClass = env->FindClass("java/lang/String");
-    if (!stringClass) return nullptr;
+    if (!stringClass) {
+        dropPendingException(env);
+        return nullptr;
+    }
     jobjectArray paths = env->NewObjectArray(static_cast<jsize>(count), stringClass, nullptr);
     env->DeleteLocalRef(stringClass);
-    for (DWORD i = 0; paths && i < count; ++i) {
+    if (!paths) {
+        dropPendingException(env);
+        return nullptr;
+    }
+    for (DWORD i = 0; i < count; ++i) {
         ComPtr<IShellItem> item;
         if (FAILED(items->GetItemAt(i, item.putTyped()))) continue;
         wchar_t* path = nullptr;
