@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "native/process/HandleTable.h"
 #include "native/process/windows/Win32Handle.h"
 #include "tests/natives/NativeTestSupport.h"
 
@@ -56,11 +57,17 @@ bool endsWithNoCase(const std::wstring& text, const std::wstring& tail) {
 // The path below the drive (Wine names files "\??\Z:\tmp\...").
 std::wstring withoutDrive(const std::wstring& path) { return path.substr(2); }
 
+// ntdll's own function, which the doubles call through.
+template <typename Function>
+Function realNtdll(const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+using QueryObject = decltype(HandleFunctions::queryObject);
+
 // The kernel name of a handle as Wine itself reports it.
 std::wstring objectNameOf(HANDLE handle) {
-    using QueryObject = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
-    static QueryObject query = reinterpret_cast<QueryObject>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    static QueryObject query = realNtdll<QueryObject>("NtQueryObject");
     std::vector<BYTE> buffer(8192);
     ULONG needed = 0;
     if (query(handle, 1, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) < 0)
@@ -182,9 +189,7 @@ HANDLE g_release = nullptr;
 volatile LONG g_stuckQueriesEntered = 0;
 volatile LONG g_stuckQueriesEnded = 0;
 NTSTATUS NTAPI stuckNameQuery(HANDLE handle, ULONG infoClass, PVOID buffer, ULONG bytes, PULONG returned) {
-    using QueryObject = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
-    static QueryObject real = reinterpret_cast<QueryObject>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    static QueryObject real = realNtdll<QueryObject>("NtQueryObject");
     NTSTATUS status = real(handle, infoClass, buffer, bytes, returned);
     if (infoClass != 1 || status < 0) return status;
     const UNICODE_STRING* name = static_cast<const UNICODE_STRING*>(buffer);
@@ -227,16 +232,14 @@ TEST_F(HandleNatives, AFileWhoseNameQueryDoesNotReturnIsLeftOutAndTheOthersListe
 // handle of this process.
 const uint64_t kStuckObject = 0xFFFF8000DEAD0000ull;
 NTSTATUS NTAPI tableWithObjects(ULONG infoClass, PVOID buffer, ULONG bytes, PULONG returned) {
-    using QueryTable = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
-    static QueryTable real = reinterpret_cast<QueryTable>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    static auto real = realNtdll<decltype(HandleFunctions::querySystemInformation)>("NtQuerySystemInformation");
     NTSTATUS status = real(infoClass, buffer, bytes, returned);
     if (status < 0 || infoClass != 64) return status;
     uint8_t* table = static_cast<uint8_t*>(buffer);
     uint64_t count = 0;
     memcpy(&count, table, sizeof count);
     for (uint64_t i = 0; i < count; ++i) {
-        uint8_t* entry = table + 16 + i * 40;
+        uint8_t* entry = table + kExtendedTableHeaderBytes + i * kExtendedEntryBytes;
         uint64_t processId = 0, value = 0;
         memcpy(&processId, entry + 8, 8);
         memcpy(&value, entry + 16, 8);
