@@ -211,6 +211,7 @@ void reset() {
     methodHandlers().clear();
     systemProperties().clear();
     stringsLeft() = -1;
+    copiesLeft() = -1;
     clearRecords();
 }
 
@@ -245,6 +246,11 @@ void hideMethod(const char* className, const char* name, const char* signature) 
 void failStringsAfter(int count) {
     Guard g(lock());
     stringsLeft() = count;
+}
+
+void failCopiesAfter(int count) {
+    Guard g(lock());
+    copiesLeft() = count;
 }
 
 void onCall(const char* className, const char* name, const char* signature, MethodHandler handler) {

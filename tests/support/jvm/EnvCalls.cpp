@@ -40,6 +40,11 @@ int& stringsLeft() {
     return left;
 }
 
+int& copiesLeft() {
+    static int left = -1;
+    return left;
+}
+
 std::string throwableText(const Object* t) {
     std::string text = dottedName(t->cls->name);
     if (t->hasMessage) text += ": " + toUtf8(t->message);

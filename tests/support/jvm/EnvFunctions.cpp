@@ -413,18 +413,21 @@ FAKEJNI_PRIMITIVE_FIELDS(Double, jdouble, 'D', d)
 
 // ---- strings ----------------------------------------------------------------------------------------------
 
-// False, with an OutOfMemoryError pending, once the test's string limit is
-// used up (failStringsAfter).
-bool heapTakesString(const char* function) {
-    if (stringsLeft() < 0) return true;
-    if (stringsLeft() > 0) {
-        --stringsLeft();
+// False, with an OutOfMemoryError pending, once the test's limit is used
+// up (failStringsAfter, failCopiesAfter).
+bool heapTakes(int& left, const char* function) {
+    if (left < 0) return true;
+    if (left > 0) {
+        --left;
         return true;
     }
     record(std::string(function) + "\t-> null (heap full)");
     throwPending("java/lang/OutOfMemoryError", "Java heap space");
     return false;
 }
+
+bool heapTakesString(const char* function) { return heapTakes(stringsLeft(), function); }
+bool heapTakesCopy(const char* function) { return heapTakes(copiesLeft(), function); }
 
 jstring JNICALL NewString(JNIEnv*, const jchar* chars, jsize len) {
     EnvEntry e("NewString");
@@ -467,6 +470,7 @@ void closeCopy(const void* copy, Object* owner, const char* function) {
 const jchar* JNICALL GetStringChars(JNIEnv*, jstring str, jboolean* isCopy) {
     EnvEntry e("GetStringChars");
     Object* s = stringArg(str, "GetStringChars");
+    if (!heapTakesCopy("GetStringChars")) return nullptr;
     if (isCopy) *isCopy = JNI_TRUE;
     record("GetStringChars\t" + render(s));
     return static_cast<const jchar*>(openCopy(s, "GetStringChars", s->text.data(), s->text.size() * 2, 2));
@@ -503,6 +507,7 @@ jsize JNICALL GetStringUTFLength(JNIEnv*, jstring str) {
 const char* JNICALL GetStringUTFChars(JNIEnv*, jstring str, jboolean* isCopy) {
     EnvEntry e("GetStringUTFChars");
     Object* s = stringArg(str, "GetStringUTFChars");
+    if (!heapTakesCopy("GetStringUTFChars")) return nullptr;
     if (isCopy) *isCopy = JNI_TRUE;
     std::string utf = toModifiedUtf8(s->text);
     record("GetStringUTFChars\t" + render(s));
@@ -641,6 +646,7 @@ jarray newPrimitiveArray(const char* function, char letter, jsize len) {
 void* getElements(const char* function, jarray array, char letter, jboolean* isCopy) {
     EnvEntry e(function);
     Object* a = arrayArg(array, function, letter);
+    if (!heapTakesCopy(function)) return nullptr;
     if (isCopy) *isCopy = JNI_TRUE;
     record(std::string(function) + "\t" + render(a));
     return openCopy(a, function, a->data.data(), a->data.size(), 0);

@@ -85,6 +85,10 @@ void hideMethod(const char* className, const char* name, const char* signature);
 // heap: null, with an OutOfMemoryError pending. A negative count (as after
 // reset) never fails.
 void failStringsAfter(int count);
+// After `count` more copies, GetStringChars, GetStringUTFChars and the
+// Get<Type>ArrayElements functions fail as on a full heap: null, with an
+// OutOfMemoryError pending. A negative count (as after reset) never fails.
+void failCopiesAfter(int count);
 
 // ---- records -----------------------------------------------------------------
 

@@ -198,6 +198,8 @@ std::map<const MethodInfo*, MethodHandler>& methodHandlers();
 std::map<std::wstring, std::wstring>& systemProperties();
 // The strings NewString and NewStringUTF may still make; negative: no limit.
 int& stringsLeft();
+// The string and array copies the Get functions may still hand out; negative: no limit.
+int& copiesLeft();
 
 // ---- the VM -------------------------------------------------------------------
 

@@ -285,6 +285,27 @@ TEST_F(FakeJni, AFullHeapRefusesStringsUntilReset) {
     EXPECT_NE(nullptr, env->NewString(&unit, 1));
 }
 
+TEST_F(FakeJni, AFullHeapRefusesCopiesUntilReset) {
+    jstring s = fakejni::newString(L"abc");
+    jintArray numbers = env->NewIntArray(2);
+    fakejni::failCopiesAfter(1);
+    const jchar* chars = env->GetStringChars(s, nullptr);
+    ASSERT_NE(nullptr, chars);
+    env->ReleaseStringChars(s, chars);
+    EXPECT_EQ(nullptr, env->GetStringUTFChars(s, nullptr));
+    EXPECT_EQ("java.lang.OutOfMemoryError: Java heap space", pendingText());
+    env->ExceptionClear();
+    EXPECT_EQ(nullptr, env->GetIntArrayElements(numbers, nullptr));
+    env->ExceptionClear();
+    EXPECT_NE(nullptr, env->NewStringUTF("strings are still made"));
+    EXPECT_EQ(0u, fakejni::openBuffers());
+    fakejni::reset();
+    s = fakejni::newString(L"abc");
+    chars = env->GetStringChars(s, nullptr);
+    EXPECT_NE(nullptr, chars);
+    env->ReleaseStringChars(s, chars);
+}
+
 TEST_F(FakeJni, StringRegionsCheckBounds) {
     jstring s = fakejni::newString(L"hello");
     jchar buffer[8] = {};
