@@ -217,6 +217,15 @@ TEST_F(TaskDialogBinding, AFailedCallOrAStandardButtonGives1000) {
     EXPECT_EQ(-1000, taskDialogResult(0, true));
 }
 
+// A label the VM cannot copy (a full heap) would be an empty button.
+TEST_F(TaskDialogBinding, ALabelThatCannotBeCopiedShowsNoDialog) {
+    g_taskCall = {};
+    fakejni::failCopiesAfter(4);  // title, instruction, content and the first label
+    EXPECT_EQ(0, showTask(L"t", 0, 0, {L"Yes", L"No"}, 0, nullptr, true));
+    fakejni::failCopiesAfter(-1);
+    EXPECT_TRUE(g_taskCall.buttons.empty());
+}
+
 // ---- file dialog, for real --------------------------------------------------------------
 
 std::wstring lower(std::wstring text) {

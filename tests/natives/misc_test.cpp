@@ -454,6 +454,30 @@ TEST_F(MiscNatives, DelayedMovesAreWrittenAsPendingRenameOperations) {
     EXPECT_TRUE(GetFileAttributesW(from.c_str()) != INVALID_FILE_ATTRIBUTES);  // nothing moved yet
 }
 
+std::vector<std::pair<std::wstring, bool>> g_delayedMoves;  // source, and whether a target was given
+BOOL WINAPI recordDelayedMove(LPCWSTR from, LPCWSTR to, DWORD) {
+    g_delayedMoves.emplace_back(from ? from : L"(null)", to != nullptr);
+    return TRUE;
+}
+
+// A target the VM cannot copy (a full heap) is not a missing one, which
+// would delete the source at the reboot.
+TEST_F(MiscNatives, AMoveWhoseTargetCannotBeCopiedIsNotWrittenAtAll) {
+    auto real = g_miscFunctions.moveFileEx;
+    g_miscFunctions.moveFileEx = recordDelayedMove;
+    g_delayedMoves.clear();
+    fakejni::failCopiesAfter(1);  // the source, not the target
+    bool moved = callLinked(kMisc, "moveWithDelayUntilReboot0",
+                            {fakejni::newString(L"C:\\a.txt"), fakejni::newString(L"C:\\b.txt")}).asBoolean();
+    fakejni::failCopiesAfter(-1);
+    bool deleted =
+        callLinked(kMisc, "moveWithDelayUntilReboot0", {fakejni::newString(L"C:\\c.txt"), nullptr}).asBoolean();
+    g_miscFunctions.moveFileEx = real;
+    EXPECT_FALSE(moved);
+    EXPECT_TRUE(deleted);
+    EXPECT_EQ((std::vector<std::pair<std::wstring, bool>>{{L"C:\\c.txt", false}}), g_delayedMoves);
+}
+
 // ---- launch and reboot ------------------------------------------------------------------
 
 TEST_F(MiscNatives, LaunchOfAMissingProgramGives2AndANullCommandLineRunsTheProgramAlone) {

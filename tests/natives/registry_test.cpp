@@ -251,6 +251,36 @@ TEST_F(RegistryNatives, AKeyPathThatNamesTheRootDeletesNothing) {
     EXPECT_TRUE(exists(L"kept\\below"));
 }
 
+// A text the VM cannot copy (a full heap) must not become its empty
+// stand-in: as a value name that is the key's default value, as a key path
+// the root itself. HKCU is lent to a scratch key for the path's case.
+TEST_F(RegistryNatives, ATextTheVmCannotCopyChangesNothing) {
+    jstring defaultValue = fakejni::newString(L"kept");
+    ASSERT_TRUE(callExport("Registry", "setValue0", {kHkcu, path(), nullptr, defaultValue, 1, 0}).asBoolean());
+    jstring key = path(), name = fakejni::newString(L"named"), value = fakejni::newString(L"new");
+
+    fakejni::failCopiesAfter(2);  // the path and the value, not the name
+    EXPECT_FALSE(callExport("Registry", "setValue0", {kHkcu, key, name, value, 1, 0}).asBoolean());
+    fakejni::failCopiesAfter(1);  // the path, not the name
+    callExport("Registry", "deleteValue0", {kHkcu, key, name, 0});
+    fakejni::failCopiesAfter(-1);
+    Value kept = get(nullptr);
+    ASSERT_FALSE(fakejni::isNull(kept.asObject()));
+    EXPECT_EQ(L"kept", kept.asText());
+    EXPECT_EQ(0xFFFFFFFFu, storedSize(L"named"));
+
+    HKEY lent = scratch.open();
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, lent));
+    fakejni::failCopiesAfter(0);
+    bool stored = callExport("Registry", "setValue0", {kHkcu, key, name, value, 1, 0}).asBoolean();
+    fakejni::failCopiesAfter(-1);
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, nullptr));
+    RegCloseKey(lent);
+    EXPECT_FALSE(stored);
+    EXPECT_EQ(0xFFFFFFFFu, storedSize(L"named"));
+    EXPECT_EQ(std::vector<std::string>(), nativetest::callsWithAnExceptionPending());
+}
+
 // RegDeleteKeyExW, with the view, only when view flags are given.
 std::vector<REGSAM> g_deleteViews;
 LSTATUS WINAPI recordingDeleteKeyEx(HKEY parent, LPCWSTR subKey, REGSAM view, DWORD reserved) {

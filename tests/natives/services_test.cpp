@@ -261,6 +261,17 @@ TEST_F(ServiceConfigNatives, DependenciesThatDoNotFitChangeNothing) {
     EXPECT_STREQ(L"Changed", config()->lpDisplayName);
 }
 
+// A description the VM cannot copy (a full heap) is not stored as an empty
+// one, nor is the rest of the change made without it.
+TEST_F(ServiceConfigNatives, ATextThatCannotBeCopiedChangesNothing) {
+    jstring description = fakejni::newString(L"What it does");
+    fakejni::failCopiesAfter(2);  // the service's name and the display name
+    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, change(nullptr, description));
+    fakejni::failCopiesAfter(-1);
+    EXPECT_STREQ(L"Test service", config()->lpDisplayName);
+    EXPECT_TRUE(g_config2Calls.empty());
+}
+
 TEST_F(ServiceConfigNatives, RestartOnFailureIsOneRestartActionAndFalseClearsThem) {
     EXPECT_EQ(0, callLinked("Win32Services", "setRestartServiceConfig0", {serviceName(), true, 30000}).asInt());
     EXPECT_EQ(0, callLinked("Win32Services", "setRestartServiceConfig0", {serviceName(), false, 30000}).asInt());

@@ -2,7 +2,8 @@
 
 #include <cwchar>
 
-wchar_t* wideFromJavaString(JNIEnv* env, jstring text) {
+wchar_t* wideFromJavaString(JNIEnv* env, jstring text, bool* failed) {
+    if (failed) *failed = false;
     if (!text) return nullptr;
     jsize length = env->GetStringLength(text);
     const jchar* chars = env->GetStringChars(text, nullptr);
@@ -14,6 +15,9 @@ wchar_t* wideFromJavaString(JNIEnv* env, jstring text) {
             ++copied;
         }
         env->ReleaseStringChars(text, chars);
+    } else {
+        dropPendingException(env);
+        if (failed) *failed = true;
     }
     copy[copied] = 0;
     return copy;
@@ -23,7 +27,9 @@ JavaWideArray::JavaWideArray(JNIEnv* env, jobjectArray array) {
     jsize count = array ? env->GetArrayLength(array) : 0;
     for (jsize i = 0; i < count; ++i) {
         jstring element = static_cast<jstring>(env->GetObjectArrayElement(array, i));
-        texts_.push_back(wideFromJavaString(env, element));
+        bool elementFailed = false;
+        texts_.push_back(wideFromJavaString(env, element, &elementFailed));
+        failed_ |= elementFailed;
         env->DeleteLocalRef(element);
     }
 }

@@ -338,6 +338,7 @@ JNIEXPORT jlong JNICALL Java_com_tavra_runtime_installer_platform_win32_Misc_get
 JNIEXPORT jlong JNICALL Java_com_tavra_runtime_installer_platform_win32_Misc_getFreeDiskSpace0(JNIEnv* env, jclass,
                                                                                                 jstring path) {
     JavaWide directory(env, path);
+    if (directory.failed()) return -1;
     ULARGE_INTEGER available, total, totalFree;
     if (!GetDiskFreeSpaceExW(directory.get(), &available, &total, &totalFree)) return -1;
     return static_cast<jlong>(available.QuadPart);
@@ -350,6 +351,9 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Misc_
             procOf<decltype(g_miscFunctions.moveFileEx)>(LoadLibraryA("Kernel32.DLL"), "MoveFileExW");
     if (!g_miscFunctions.moveFileEx) return JNI_FALSE;
     JavaWide source(env, from), target(env, to);
+    // A target that could not be copied must not become a null one, which
+    // would delete the source at the reboot instead of moving it.
+    if (anyCopyFailed(source, target)) return JNI_FALSE;
     return g_miscFunctions.moveFileEx(source.get(), target.get(), MOVEFILE_DELAY_UNTIL_REBOOT) ? JNI_TRUE
                                                                                                : JNI_FALSE;
 }

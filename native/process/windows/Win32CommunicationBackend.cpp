@@ -98,7 +98,7 @@ JNIEXPORT jlong JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32Com
 JNIEXPORT jlong JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32CommunicationBackend_createListener0(
     JNIEnv* env, jclass, jstring pipeName) {
     JavaWide name(env, pipeName);
-    if (name.isNull()) return kInvalidHandle;
+    if (name.isNull() || name.failed()) return kInvalidHandle;
     HANDLE pipe = CreateNamedPipeW(name.get(), PIPE_ACCESS_DUPLEX,
                                    PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
                                    kPipeBufferBytes, kPipeBufferBytes, 0, nullptr);
@@ -142,7 +142,7 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32
 JNIEXPORT jlong JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32CommunicationBackend_connectClient0(
     JNIEnv* env, jclass, jstring pipeName) {
     JavaWide name(env, pipeName);
-    if (name.isNull()) return 0;
+    if (name.isNull() || name.failed()) return 0;
     WaitNamedPipeW(name.get(), kFirstClientWaitMilliseconds);
     for (int failures = 0;;) {
         HANDLE pipe = g_pipeFunctions.createFile(name.get(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,

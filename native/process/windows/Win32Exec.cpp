@@ -16,6 +16,7 @@ JNIEXPORT jint JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32Exec
                                                                                          jstring applicationName,
                                                                                          jstring commandLine) {
     JavaWide application(env, applicationName), command(env, commandLine);
+    if (anyCopyFailed(application, command)) return ERROR_NOT_ENOUGH_MEMORY;
     // Nothing to start: CreateProcessW would read the missing command line.
     if (application.isNull() && command.isNull()) return ERROR_INVALID_PARAMETER;
     STARTUPINFOW startup = {};

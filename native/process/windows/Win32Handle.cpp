@@ -273,6 +273,7 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32H
         return nullptr;
     }
     JavaWide name(env, linkName);
+    if (name.failed()) return nullptr;
     size_t units = wcslen(name.get());
     if (units > 0x7FFF) return nullptr;
     UNICODE_STRING counted = {static_cast<USHORT>(units * 2), static_cast<USHORT>(units * 2), name.mutableText()};

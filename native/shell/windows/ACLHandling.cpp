@@ -124,7 +124,7 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_ACLHa
     TrusteeSidHolder sid;
     {
         JavaWide accountName(env, account);
-        if (!buildTrusteeSid(trusteeKind, accountName.get(), sid)) return JNI_FALSE;
+        if (accountName.failed() || !buildTrusteeSid(trusteeKind, accountName.get(), sid)) return JNI_FALSE;
     }
     if (!sid.get()) return JNI_FALSE;
     EXPLICIT_ACCESS_W entry = {};
@@ -135,6 +135,7 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_ACLHa
     entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
     entry.Trustee.ptstrName = static_cast<LPWSTR>(sid.get());
     JavaWide path(env, objectPath);
+    if (path.failed()) return JNI_FALSE;
     SE_OBJECT_TYPE type = registryKey ? SE_REGISTRY_KEY : SE_FILE_OBJECT;
     return applyEntry(path.mutableText(), type, entry) == ERROR_SUCCESS ? JNI_TRUE : JNI_FALSE;
 }

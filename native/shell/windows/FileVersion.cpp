@@ -72,6 +72,7 @@ JNIEXPORT jint JNICALL Java_com_tavra_runtime_installer_platform_win32_FileVersi
                                                                                             jstring file2) {
     JavaWide first(env, file1);
     JavaWide second(env, file2);
+    if (anyCopyFailed(first, second)) return kVersionUnreadable;
     return compareFileVersions(first.get(), second.get());
 }
 

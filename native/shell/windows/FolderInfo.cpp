@@ -108,6 +108,7 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Folder
         return nullptr;
     }
     JavaWide name(env, valueName);
+    if (name.failed()) return nullptr;
     HeapArray<BYTE> data(kRegistryValueBytes);
     DWORD size = kRegistryValueBytes;
     LSTATUS status = RegQueryValueExW(key.get(), name.get(), nullptr, nullptr, data.get(), &size);
@@ -146,6 +147,7 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Folder
 JNIEXPORT jint JNICALL Java_com_tavra_runtime_installer_platform_win32_FolderInfo_getDriveType0(JNIEnv* env, jclass,
                                                                                                 jstring rootPath) {
     JavaWide root(env, rootPath);
+    if (root.failed()) return DRIVE_UNKNOWN;
     return static_cast<jint>(GetDriveTypeW(root.get()));
 }
 
@@ -153,6 +155,7 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Folder
                                                                                                        jclass,
                                                                                                        jstring path) {
     JavaWide longPath(env, path);
+    if (longPath.failed()) return path;
     HeapArray<wchar_t> shortPath(kDirectoryUnits + 1);
     DWORD n = GetShortPathNameW(longPath.get(), shortPath.get(), kDirectoryUnits);
     // 0 is a failure, and a result as long as the buffer the size it needs.
@@ -166,6 +169,7 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Folder
         !bindSlot(g_folderFunctions.getUniversalName, procOfLibraryA("mpr.dll", "WNetGetUniversalNameW")))
         return path;
     JavaWide localPath(env, path);
+    if (localPath.failed()) return path;
     HeapArray<BYTE> buffer(kUniversalNameBytes);
     DWORD size = kUniversalNameBytes;
     DWORD status = g_folderFunctions.getUniversalName(localPath.get(), UNIVERSAL_NAME_INFO_LEVEL, buffer.get(), &size);

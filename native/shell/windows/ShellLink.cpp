@@ -46,7 +46,11 @@ public:
         if (!array) return;
         jsize length = env->GetArrayLength(array);
         jbyte* elements = env->GetByteArrayElements(array, nullptr);
-        if (!elements) return;
+        if (!elements) {
+            dropPendingException(env);
+            failed_ = true;
+            return;
+        }
         copy_ = terminatedCopy(elements, static_cast<size_t>(length), unitSize);
         env->ReleaseByteArrayElements(array, elements, JNI_ABORT);
         present_ = true;
@@ -54,10 +58,13 @@ public:
     const char* text() const { return present_ ? copy_.data() : nullptr; }
     const wchar_t* wide() const { return reinterpret_cast<const wchar_t*>(text()); }
     bool isNull() const { return !present_; }
+    // The VM could not hand out the elements (a full heap): not a null array.
+    bool failed() const { return failed_; }
 
 private:
     std::vector<char> copy_;
     bool present_ = false;
+    bool failed_ = false;
 };
 
 // Adds the run-as-administrator flag to the link's current data flags.
@@ -77,6 +84,7 @@ bool saveLink(JNIEnv* env, IUnknown* link, jstring linkFile, bool runAsAdministr
     ComPtr<IPersistFile> file;
     if (FAILED(link->QueryInterface(kIidPersistFile, file.put()))) return false;
     JavaWide fileName(env, linkFile);
+    if (fileName.failed()) return false;
     HRESULT status = S_OK;
     if (runAsAdministrator) status = markRunAsAdministrator(link);
     if (SUCCEEDED(status)) status = file->Save(fileName.get(), TRUE);
@@ -94,27 +102,16 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Shell
     if (FAILED(g_shellLinkFunctions.createInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkW,
                                                    link.put())))
         return JNI_FALSE;
-    // The results of the Set calls are not checked: the save decides.
-    {
-        JavaWide text(env, target);
-        link->SetPath(text.get());
-    }
-    {
-        JavaWide text(env, workingDirectory);
-        link->SetWorkingDirectory(text.get());
-    }
-    if (iconFile) {
-        JavaWide text(env, iconFile);
-        link->SetIconLocation(text.get(), 0);
-    }
-    if (arguments) {
-        JavaWide text(env, arguments);
-        link->SetArguments(text.get());
-    }
-    if (description) {
-        JavaWide text(env, description);
-        link->SetDescription(text.get());
-    }
+    // The results of the Set calls are not checked: the save decides. A
+    // field that could not be copied is not saved as an empty one.
+    JavaWide targetText(env, target), directoryText(env, workingDirectory);
+    JavaWide iconText(env, iconFile), argumentText(env, arguments), descriptionText(env, description);
+    if (anyCopyFailed(targetText, directoryText, iconText, argumentText, descriptionText)) return JNI_FALSE;
+    link->SetPath(targetText.get());
+    link->SetWorkingDirectory(directoryText.get());
+    if (iconFile) link->SetIconLocation(iconText.get(), 0);
+    if (arguments) link->SetArguments(argumentText.get());
+    if (description) link->SetDescription(descriptionText.get());
     link->SetShowCmd(showCommand);
     return saveLink(env, link.get(), linkFile, runAsAdministrator != JNI_FALSE);
 }
@@ -126,26 +123,14 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Shell
     if (FAILED(g_shellLinkFunctions.createInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA,
                                                    link.put())))
         return JNI_FALSE;
-    {
-        TerminatedArray text(env, target, 1);
-        link->SetPath(text.text());
-    }
-    {
-        TerminatedArray text(env, workingDirectory, 1);
-        link->SetWorkingDirectory(text.text());
-    }
-    if (iconFile) {
-        TerminatedArray text(env, iconFile, 1);
-        link->SetIconLocation(text.text(), 0);
-    }
-    if (arguments) {
-        TerminatedArray text(env, arguments, 1);
-        link->SetArguments(text.text());
-    }
-    if (description) {
-        TerminatedArray text(env, description, 1);
-        link->SetDescription(text.text());
-    }
+    TerminatedArray targetText(env, target, 1), directoryText(env, workingDirectory, 1);
+    TerminatedArray iconText(env, iconFile, 1), argumentText(env, arguments, 1), descriptionText(env, description, 1);
+    if (anyCopyFailed(targetText, directoryText, iconText, argumentText, descriptionText)) return JNI_FALSE;
+    link->SetPath(targetText.text());
+    link->SetWorkingDirectory(directoryText.text());
+    if (iconFile) link->SetIconLocation(iconText.text(), 0);
+    if (arguments) link->SetArguments(argumentText.text());
+    if (description) link->SetDescription(descriptionText.text());
     return saveLink(env, link.get(), linkFile, runAsAdministrator != JNI_FALSE);
 }
 

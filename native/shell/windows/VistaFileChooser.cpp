@@ -43,11 +43,15 @@ class CheckBoxStates {
 public:
     CheckBoxStates(JNIEnv* env, jbooleanArray states)
         : env_(env), array_(states), elements_(states ? env->GetBooleanArrayElements(states, nullptr) : nullptr),
-          count_(elements_ ? static_cast<size_t>(env->GetArrayLength(states)) : 0) {}
+          count_(elements_ ? static_cast<size_t>(env->GetArrayLength(states)) : 0) {
+        if (states && !elements_) dropPendingException(env);
+    }
     ~CheckBoxStates() {
         if (elements_) env_->ReleaseBooleanArrayElements(array_, elements_, 0);
     }
     size_t size() const { return count_; }
+    // The VM could not hand out the elements (a full heap): not a null array.
+    bool failed() const { return array_ && !elements_; }
     bool get(size_t i) const { return elements_[i] != JNI_FALSE; }
     void set(size_t i, bool value) { elements_[i] = value ? JNI_TRUE : JNI_FALSE; }
 
@@ -134,6 +138,8 @@ JNIEXPORT jobjectArray JNICALL Java_com_tavra_runtime_installer_platform_win32_V
     JavaWide extension(env, defaultExtension);
     JavaWideArray names(env, filterNames), patterns(env, filterPatterns), labels(env, checkBoxLabels);
     CheckBoxStates states(env, checkBoxStates);
+    if (anyCopyFailed(titleText, okText, folderText, fileText, extension, names, patterns, labels, states))
+        return nullptr;
     // The arrays of one request should be of one length; where they are
     // not, only the pairs that both arrays hold are used, so no Java array
     // is read or written past its end.

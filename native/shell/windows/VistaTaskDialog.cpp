@@ -59,6 +59,7 @@ extern "C" JNIEXPORT jint JNICALL Java_com_tavra_runtime_installer_platform_win3
     JavaWide title(env, windowTitle), instruction(env, mainInstruction), text(env, content);
     JavaWide verification(env, verificationText);
     JavaWideArray labels(env, buttonLabels);
+    if (anyCopyFailed(title, instruction, text, verification, labels)) return 0;
     std::vector<TASKDIALOG_BUTTON> buttons = buttonsOf(labels);
 
     TASKDIALOGCONFIG config = {};

@@ -134,6 +134,7 @@ JNIEXPORT jlong JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32Pro
     if (!proxyFunctionsAvailable()) return kProxyFunctionsMissing;
     JavaWide target(env, url);
     JavaWide configUrl(env, autoConfigUrl);
+    if (anyCopyFailed(target, configUrl)) return proxyLookupFailure(ERROR_NOT_ENOUGH_MEMORY);
     if (target.isNull()) return 0;
     ProxySession session(g_proxyFunctions.open(kUserAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                                WINHTTP_NO_PROXY_BYPASS, 0));

@@ -63,6 +63,8 @@ UniqueKey openKey(jint root, const wchar_t* path, jint view, OpenMode mode) {
 
 UniqueKey openKey(JNIEnv* env, jint root, jstring path, jint view, OpenMode mode) {
     JavaWide keyPath(env, path);
+    // An empty stand-in for the path would open the root itself.
+    if (keyPath.failed()) return UniqueKey();
     return openKey(root, keyPath.get(), view, mode);
 }
 
@@ -133,6 +135,7 @@ bool isInstanceOf(JNIEnv* env, jobject value, const char* className) {
 bool fillString(JNIEnv* env, jobject value, BYTE* buffer, DWORD* size) {
     if (!isInstanceOf(env, value, "java/lang/String")) return false;
     JavaWide text(env, static_cast<jstring>(value));
+    if (text.failed()) return false;
     wchar_t* out = reinterpret_cast<wchar_t*>(buffer);
     const size_t maxChars = kValueBytes / 2 - 1;
     size_t n = 0;
@@ -170,6 +173,7 @@ bool fillMultiString(JNIEnv* env, jobject value, BYTE* buffer, DWORD* size) {
         jstring element = static_cast<jstring>(env->GetObjectArrayElement(array, i));
         JavaWide text(env, element);
         env->DeleteLocalRef(element);
+        if (text.failed()) return false;
         const wchar_t* chars = text.isNull() ? L"" : text.get();
         if (!writer.append(reinterpret_cast<const char16_t*>(chars), wcslen(chars))) return false;
     }
@@ -283,6 +287,7 @@ JNIEXPORT jobject JNICALL Java_com_tavra_runtime_installer_platform_win32_Regist
     UniqueKey key = openKey(env, root, path, view, OpenMode::Read);
     if (!key) return nullptr;
     JavaWide name(env, valueName);
+    if (name.failed()) return nullptr;
     // Most values fit a small buffer on the stack; only a larger one is read
     // again into the value buffer, whose size still sets the limit.
     BYTE small[kSmallValueBytes];
@@ -304,6 +309,8 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Regis
     DWORD type = 0, size = 0;
     if (!fillValue(env, value, typeCode, buffer.get(), &type, &size)) return JNI_FALSE;
     JavaWide name(env, valueName);
+    // An empty stand-in for the name would write the key's default value.
+    if (name.failed()) return JNI_FALSE;
     LSTATUS status = RegSetValueExW(key.get(), name.get(), 0, type, buffer.get(), size);
     if (status != ERROR_SUCCESS) {
         printf("no success %d\n", static_cast<int>(status));
@@ -320,6 +327,7 @@ JNIEXPORT void JNICALL Java_com_tavra_runtime_installer_platform_win32_Registry_
     UniqueKey key = openKey(env, root, path, view, OpenMode::Write);
     if (!key) return;
     JavaWide name(env, valueName);
+    if (name.failed()) return;
     RegDeleteValueW(key.get(), name.get());
 }
 
@@ -330,7 +338,7 @@ JNIEXPORT void JNICALL Java_com_tavra_runtime_installer_platform_win32_Registry_
     JavaWide keyPath(env, path);
     // Windows opens the root itself for a null or empty subkey, so the tree
     // delete would empty the whole hive before failing on the root.
-    if (!keyPath.get() || !keyPath.get()[0]) return;
+    if (keyPath.failed() || !keyPath.get() || !keyPath.get()[0]) return;
     if (onlyIfEmpty) {
         UniqueKey key = openKey(root, keyPath.get(), view, OpenMode::Write);
         if (key && !isEmptyKey(key.get())) return;
@@ -347,6 +355,7 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Regis
     UniqueKey key = openKey(env, root, path, view, OpenMode::Write);
     if (!key) return JNI_FALSE;
     JavaWide fileName(env, file);
+    if (fileName.failed()) return JNI_FALSE;
     return RegSaveKeyW(key.get(), fileName.get(), nullptr) == ERROR_SUCCESS;
 }
 
@@ -359,6 +368,7 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Regis
     UniqueKey key = openKey(env, root, path, view, OpenMode::Create);
     if (!key) return JNI_FALSE;
     JavaWide fileName(env, file);
+    if (fileName.failed()) return JNI_FALSE;
     return g_registryFunctions.restoreKey(key.get(), fileName.get(), 0) == ERROR_SUCCESS;
 }
 

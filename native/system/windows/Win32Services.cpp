@@ -41,6 +41,10 @@ OpenedService openService(JNIEnv* env, jstring name, DWORD managerAccess, DWORD 
         return opened;
     }
     JavaWide serviceName(env, name);
+    if (serviceName.failed()) {
+        opened.failure = ERROR_NOT_ENOUGH_MEMORY;
+        return opened;
+    }
     opened.service.reset(OpenServiceW(opened.manager.get(), serviceName.get(), serviceAccess));
     if (!opened.service) opened.failure = lastError();
     return opened;
@@ -90,6 +94,7 @@ JNIEXPORT jint JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32Serv
     UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) return kManagerFailed;
     JavaWide serviceName(env, name), display(env, displayName), binary(env, binaryPath);
+    if (anyCopyFailed(serviceName, display, binary)) return ERROR_NOT_ENOUGH_MEMORY;
     UniqueServiceHandle service(CreateServiceW(manager.get(), serviceName.get(), display.get(), SERVICE_ALL_ACCESS,
                                                SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
                                                binary.get(), nullptr, nullptr, nullptr, nullptr, nullptr));
@@ -103,6 +108,10 @@ JNIEXPORT jint JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32Serv
     if (opened.failure) return opened.failure;
     JavaWide display(env, displayName), binary(env, binaryPath), dependencyText(env, dependencies);
     JavaWide accountName(env, account), accountPassword(env, password), descriptionText(env, description);
+    // An empty stand-in would be stored: an empty binary path, password or
+    // description instead of the one asked for.
+    if (anyCopyFailed(display, binary, dependencyText, accountName, accountPassword, descriptionText))
+        return ERROR_NOT_ENOUGH_MEMORY;
     HeapArray<char16_t> dependencyList(kDependencyChars);
     // A list cut short would drop dependencies, or all of them when the first
     // name does not fit, and still be stored as success.
@@ -164,6 +173,7 @@ JNIEXPORT jint JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32Serv
     // A null element is passed as an empty string, which would otherwise end
     // the service's argument vector early.
     JavaWideArray texts(env, arguments);
+    if (texts.failed()) return ERROR_NOT_ENOUGH_MEMORY;
     std::vector<const wchar_t*> argv;
     for (size_t i = 0; i < texts.size(); ++i) argv.push_back(texts.at(i));
     if (!StartServiceW(opened.service.get(), static_cast<DWORD>(argv.size()), argv.empty() ? nullptr : argv.data()))

@@ -295,6 +295,7 @@ using DeleteFunction = NET_API_STATUS(WINAPI*)(LPCWSTR server, LPCWSTR account);
 jint deleteAccount(JNIEnv* env, DeleteFunction& slot, const char* name, jstring server, jstring account) {
     if (!bindNetapi(slot, name)) return -1;
     JavaWide serverName(env, server), accountName(env, account);
+    if (anyCopyFailed(serverName, accountName)) return ERROR_NOT_ENOUGH_MEMORY;
     return static_cast<jint>(slot(serverName.get(), accountName.get()));
 }
 
@@ -324,6 +325,7 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32
 JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32UserInfo_executeElevated0(
     JNIEnv* env, jclass, jstring file, jstring parameters, jstring directory, jint showCommand) {
     JavaWide program(env, file), arguments(env, parameters), folder(env, directory);
+    if (anyCopyFailed(program, arguments, folder)) return JNI_FALSE;
     UserInfoFunctions& f = bound();
     if (!f.sspicliLoaded) {
         // Needed by the elevation prompt on some systems; the result does not matter.
@@ -352,6 +354,7 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32U
     if (!bindAccountCreation()) return nullptr;
     JavaWide user(env, userName), secret(env, password), comment(env, userComment);
     JavaWide group(env, groupName), groupText(env, groupComment);
+    if (anyCopyFailed(user, secret, comment, group, groupText)) return nullptr;
     ResultText result;
     const wchar_t* groupToUse = hasText(group) ? group.get() : nullptr;
     bool groupCreated = false;
@@ -377,6 +380,10 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32U
     ResultText result;
     if (!advapi32()) return javaStringOf(env, result.text);
     JavaWide sid(env, sidText);
+    if (sid.failed()) {
+        result.text.append(u" ").appendNumber(ERROR_NOT_ENOUGH_MEMORY);
+        return javaStringOf(env, result.text);
+    }
     if (const char16_t* serviceName = wellKnownAccountName(u16(sid.get()))) {
         result.text.append(serviceName);
         return javaStringOf(env, result.text);
@@ -416,9 +423,11 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32U
         text.append(u" could not get functions ").appendNumber(lastError());
         return javaStringOf(env, text);
     }
-    UniqueLocalMemory binary = sidOfText(sid.get());
+    // A text the VM could not copy fails the step that needs it, with the
+    // error of a failed allocation.
+    UniqueLocalMemory binary = sid.failed() ? UniqueLocalMemory() : sidOfText(sid.get());
     if (!binary) {
-        text.append(u" could not convert sid ").appendNumber(lastError());
+        text.append(u" could not convert sid ").appendNumber(sid.failed() ? ERROR_NOT_ENOUGH_MEMORY : lastError());
         return javaStringOf(env, text);
     }
     Account account;
@@ -428,8 +437,9 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32U
     }
     const wchar_t* domain = wide(shownDomain(u16(sid.get()), u16(account.domain.get())));
     HANDLE logon = nullptr;
-    if (!f.logonUser(account.name.get(), domain, secret.get(), kLogonNetwork, kProviderDefault, &logon)) {
-        text.append(u" could not get token ").appendNumber(lastError());
+    if (secret.failed() ||
+        !f.logonUser(account.name.get(), domain, secret.get(), kLogonNetwork, kProviderDefault, &logon)) {
+        text.append(u" could not get token ").appendNumber(secret.failed() ? ERROR_NOT_ENOUGH_MEMORY : lastError());
         return javaStringOf(env, text);
     }
     UniqueHandle token(logon);
@@ -466,6 +476,7 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32
     complete &= bindAdvapi(f.lsaClose, "LsaClose");
     if (!complete) return JNI_FALSE;
     JavaWide account(env, accountText), right(env, rightName);
+    if (anyCopyFailed(account, right)) return JNI_FALSE;
     // The account as a SID text, or else as an account name; without one the
     // name look-up would choose an account itself.
     if (!hasText(account)) return JNI_FALSE;
