@@ -109,3 +109,22 @@ std::string instanceBaseName(const std::string& fullLowerPath, bool global) {
     for (char c : fullLowerPath) name += (c == '\\' || c == ' ') ? '_' : c;
     return name;
 }
+
+namespace {
+
+void appendHex(std::wstring& out, uint32_t value) {
+    for (int shift = 28; shift >= 0; shift -= 4) out += L"0123456789abcdef"[(value >> shift) & 0xF];
+}
+
+}  // namespace
+
+std::wstring fileIndexIdentity(uint32_t volumeSerial, uint32_t indexHigh, uint32_t indexLow) {
+    bool noIndex = (indexHigh == 0 && indexLow == 0) || (indexHigh == 0xFFFFFFFFu && indexLow == 0xFFFFFFFFu);
+    if (noIndex) return std::wstring();
+    std::wstring identity = L"file:";
+    appendHex(identity, volumeSerial);
+    identity += L':';
+    appendHex(identity, indexHigh);
+    appendHex(identity, indexLow);
+    return identity;
+}

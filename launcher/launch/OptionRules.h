@@ -2,6 +2,7 @@
 // joining two-token module options, the locale argument, the instance
 // name.  The Windows side (windows/VmOptions.cpp) feeds them real values.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -50,3 +51,10 @@ std::vector<std::wstring> jArgumentOptionLines(const std::vector<std::wstring>& 
 // "Local\" or "Global\" followed by the full, lower-cased path with every
 // backslash and blank replaced by "_".
 std::string instanceBaseName(const std::string& fullLowerPath, bool global);
+
+// The identity of an options file for the include-cycle guard: the volume's
+// serial number and the file's 64-bit index, which are the same for every
+// spelling of its path. Empty where the file system gives no unique index
+// (0, or all ones, which are to be ignored), so that the caller falls back
+// to the path rather than take two such files for one.
+std::wstring fileIndexIdentity(uint32_t volumeSerial, uint32_t indexHigh, uint32_t indexLow);

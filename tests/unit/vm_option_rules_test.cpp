@@ -108,3 +108,14 @@ TEST(InstanceName, BackslashesAndBlanksBecomeUnderscores) {
     EXPECT_EQ(instanceBaseName("c:\\my apps\\svc.exe", false), "Local\\c:_my_apps_svc.exe");
     EXPECT_EQ(instanceBaseName("c:\\a\\b.exe", true), "Global\\c:_a_b.exe");
 }
+
+// A file system without unique file indexes reports 0, or all ones, for
+// every file: such a file has no identity of its own, or two different
+// options files would be taken for one and the second never read.
+TEST(OptionsFileIdentity, IsTheVolumeAndIndexUnlessTheIndexIsNone) {
+    EXPECT_EQ(L"file:00c0ffee:0000000100000002", fileIndexIdentity(0xC0FFEE, 1, 2));
+    EXPECT_NE(fileIndexIdentity(7, 0, 1), fileIndexIdentity(7, 1, 0));
+    EXPECT_EQ(L"", fileIndexIdentity(7, 0, 0));
+    EXPECT_EQ(L"", fileIndexIdentity(7, 0xFFFFFFFF, 0xFFFFFFFF));
+    EXPECT_NE(L"", fileIndexIdentity(7, 0xFFFFFFFF, 0));
+}

@@ -18,6 +18,7 @@
 #include "launcher/config/windows/Paths.h"
 #include "launcher/config/windows/TempDir.h"
 #include "launcher/config/windows/Variables.h"
+#include "launcher/launch/OptionRules.h"
 #include "launcher/launch/windows/SingleInstance.h"
 
 namespace {
@@ -50,18 +51,16 @@ bool readBeside(const std::wstring& exe, std::string& bytes, std::wstring& path)
     return found;
 }
 
-// The volume and file index of an existing file, which are the same for
-// every spelling of its path (short names, "..", other case).
+// The volume and file index of an existing file (fileIndexIdentity), which
+// are the same for every spelling of its path (short names, "..", other
+// case); false when there is none.
 bool volumeIdentity(const std::wstring& path, std::wstring& identity) {
     UniqueHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) return false;
-    wchar_t text[64];
-    formatWide(text, 64, L"file:%08lx:%08lx%08lx", static_cast<unsigned long>(info.dwVolumeSerialNumber),
-             static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
-    identity = text;
-    return true;
+    identity = fileIndexIdentity(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
+    return !identity.empty();
 }
 
 // The whole value; `error` is 0 when the variable is set (an empty one
