@@ -290,9 +290,11 @@ TEST_F(PipeNatives, ASecondListenerOnTheSameNameFailsWhileTheFirstIsOpen) {
 }
 
 int g_createFileCalls = 0;
+DWORD g_createFileFlags = 0;
 HANDLE WINAPI countingCreateFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                  DWORD disposition, DWORD flags, HANDLE templateFile) {
     ++g_createFileCalls;
+    g_createFileFlags = flags;
     return CreateFileW(name, access, share, security, disposition, flags, templateFile);
 }
 
@@ -331,6 +333,21 @@ TEST_F(PipeRetries, AClientWithoutAServerGets0AfterTwoHundredAndOneAttempts) {
     EXPECT_EQ(201, g_createFileCalls);
 }
 
+// The server may identify the client but not act as it. Wine does not
+// apply the client's quality of service, so the flags are checked where
+// the client passes them.
+TEST_F(PipeRetries, TheClientAllowsTheServerToIdentifyItOnly) {
+    jlong server = listen(name);
+    ASSERT_NE(-1, server);
+    g_pipeFunctions.createFile = countingCreateFile;
+    g_createFileFlags = 0;
+    jlong client = callLinked(kBackend, "connectClient0", {fakejni::newString(name)}).asLong();
+    EXPECT_NE(0, client);
+    EXPECT_EQ(static_cast<DWORD>(SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION), g_createFileFlags);
+    if (client) closePipe(client);
+    closePipe(server);
+}
+
 TEST_F(PipeRetries, AServerGivesUpAfterSixHundredAndOneFailedConnectsButTakesAnEarlyClient) {
     jlong server = listen(name);
     ASSERT_NE(-1, server);
@@ -343,6 +360,32 @@ TEST_F(PipeRetries, AServerGivesUpAfterSixHundredAndOneFailedConnectsButTakesAnE
     g_connectError = ERROR_PIPE_CONNECTED;
     EXPECT_TRUE(callLinked(kBackend, "connectNamedPipe0", {server}).asBoolean());
     EXPECT_EQ(1, g_connectCalls);
+    closePipe(server);
+}
+
+// A client that opened the instance and closed it before the server's
+// connect leaves it closing: until it is disconnected, the connect fails
+// with ERROR_NO_DATA and every other client finds the pipe busy.
+TEST_F(PipeRetries, AClientThatLeftBeforeTheConnectDoesNotBlockTheNextOne) {
+    jlong server = listen(name);
+    ASSERT_NE(-1, server);
+    HANDLE early = rawClient(name);
+    ASSERT_NE(INVALID_HANDLE_VALUE, early);
+    CloseHandle(early);
+    bool secondOpened = false;
+    std::thread second([this, &secondOpened] {
+        Sleep(300);
+        HANDLE client = INVALID_HANDLE_VALUE;
+        for (int attempt = 0; attempt < 100 && client == INVALID_HANDLE_VALUE; ++attempt) {
+            client = rawClient(name);
+            if (client == INVALID_HANDLE_VALUE) Sleep(10);
+        }
+        secondOpened = client != INVALID_HANDLE_VALUE;
+        if (secondOpened) CloseHandle(client);
+    });
+    EXPECT_TRUE(callLinked(kBackend, "connectNamedPipe0", {server}).asBoolean());
+    second.join();
+    EXPECT_TRUE(secondOpened);
     closePipe(server);
 }
 

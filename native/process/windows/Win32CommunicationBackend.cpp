@@ -145,8 +145,11 @@ JNIEXPORT jlong JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32Com
     if (name.isNull() || name.failed()) return 0;
     WaitNamedPipeW(name.get(), kFirstClientWaitMilliseconds);
     for (int failures = 0;;) {
+        // The server may learn who the client is, but not act as it: the
+        // backend never impersonates, and a process that took the name first
+        // must not gain an elevated client's rights.
         HANDLE pipe = g_pipeFunctions.createFile(name.get(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                                 0, nullptr);
+                                                 SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
         if (pipe != INVALID_HANDLE_VALUE) return javaHandle(pipe);
         if (++failures > g_pipeFunctions.clientFailureLimit) {
             printf("could not open file %d %ls\n", static_cast<int>(GetLastError()), name.get());
@@ -159,15 +162,19 @@ JNIEXPORT jlong JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32Com
 }
 
 // Waits until a client is connected; a client that came between the
-// instance's creation and this call counts as connected.
+// instance's creation and this call counts as connected. One that came and
+// went again leaves the instance closing (ERROR_NO_DATA), which takes no
+// other client until it is disconnected.
 JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32CommunicationBackend_connectNamedPipe0(
     JNIEnv*, jclass, jlong handle) {
     if (handle == kInvalidHandle) return JNI_FALSE;
     for (int failures = 0;;) {
-        if (g_pipeFunctions.connectNamedPipe(pipeOf(handle), nullptr) || GetLastError() == ERROR_PIPE_CONNECTED)
-            return JNI_TRUE;
+        if (g_pipeFunctions.connectNamedPipe(pipeOf(handle), nullptr)) return JNI_TRUE;
+        DWORD error = GetLastError();
+        if (error == ERROR_PIPE_CONNECTED) return JNI_TRUE;
+        if (error == ERROR_NO_DATA) DisconnectNamedPipe(pipeOf(handle));
         if (++failures > g_pipeFunctions.serverFailureLimit) {
-            printf("could not connect named pipe %d\n", static_cast<int>(GetLastError()));
+            printf("could not connect named pipe %d\n", static_cast<int>(error));
             fflush(stdout);
             return JNI_FALSE;
         }
