@@ -238,3 +238,40 @@ TEST_F(Service, StopThatOutlastsItsWaitHint) {
     CloseServiceHandle(service);
     CloseServiceHandle(manager);
 }
+
+// While a service is still stopping, its process has not ended: deleting it
+// only marks it, so a reinstall would leave no service at all, and a start
+// fails as if it ran. Both verbs fail and leave the service as it is.
+TEST_F(Service, AServiceStillStoppingIsNeitherReplacedNorRestarted) {
+    std::wstring mini = L"LrxMiniKeep" + std::to_wstring(GetCurrentProcessId());
+    std::wstring binary = L"\"" + fake_runtime::environmentValue(L"LRX_MINI_SERVICE") + L"\" slow-stop";
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE service = CreateServiceW(manager, mini.c_str(), mini.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                       SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr,
+                                       nullptr, nullptr, nullptr);
+    ASSERT_NE(service, nullptr);
+    auto startMini = [&] {
+        for (int i = 0; i < 100 && status(mini).dwCurrentState != SERVICE_STOPPED; ++i) Sleep(100);
+        StartServiceW(service, 0, nullptr);
+        for (int i = 0; i < 100 && status(mini).dwCurrentState != SERVICE_RUNNING; ++i) Sleep(100);
+    };
+    std::string stopping = "Stopping service '" + say(mini) + "'.\r\nError while stopping service\r\n";
+
+    startMini();
+    ChildResult restart = run(L"/restart " + mini);
+    EXPECT_EQ(restart.out, stopping + "Could not start service. Error code: 1056\r\n");
+    EXPECT_EQ(restart.exitCode, 1u);
+
+    startMini();
+    CloseServiceHandle(service);  // a service marked for deletion goes with its last handle
+    ChildResult install = run(L"/install " + mini);
+    EXPECT_EQ(install.out, stopping + "Could not create service.\r\n");
+    EXPECT_EQ(install.exitCode, 1u);
+    for (int i = 0; i < 100 && status(mini).dwCurrentState == SERVICE_STOP_PENDING; ++i) Sleep(100);
+    EXPECT_EQ(status(mini).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << "the service is gone";
+
+    service = OpenServiceW(manager, mini.c_str(), DELETE);
+    DeleteService(service);
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+}

@@ -81,8 +81,17 @@ int stopService(Verbosity verbosity) {
     return 1;
 }
 
-int uninstallService(Verbosity verbosity) {
-    stopService(kQuiet);
+// True while the service is still stopping: its process has not ended, so
+// a delete only marks it (a new one of that name cannot be created until it
+// ends) and a start fails as if it were running.
+bool stillStopping() {
+    UniqueServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueServiceHandle service(manager ? OpenServiceW(manager.get(), serviceName(), SERVICE_QUERY_STATUS) : nullptr);
+    SERVICE_STATUS status;
+    return service && QueryServiceStatus(service.get(), &status) && status.dwCurrentState == SERVICE_STOP_PENDING;
+}
+
+int deleteService(Verbosity verbosity) {
     UniqueServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
         if (verbosity == kVerbose) say(L"Could not open SCManager.\n");
@@ -100,6 +109,11 @@ int uninstallService(Verbosity verbosity) {
     return 0;
 }
 
+int uninstallService(Verbosity verbosity) {
+    stopService(kQuiet);
+    return deleteService(verbosity);
+}
+
 // The description of message 20017, through ChangeServiceConfig2W bound at
 // run time.
 void setDescription(SC_HANDLE service) {
@@ -114,7 +128,14 @@ void setDescription(SC_HANDLE service) {
 }
 
 int installService(DWORD startType) {
-    uninstallService(kQuiet);
+    stopService(kQuiet);
+    // Deleting a service that is still stopping would leave none: the new
+    // one cannot be created while the old one is only marked for deletion.
+    if (stillStopping()) {
+        say(L"Could not create service.\n");
+        return 1;
+    }
+    deleteService(kQuiet);
     UniqueServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
         say(L"Could not open SCManager.\n");
@@ -148,6 +169,7 @@ int startService(const ArgumentVector& arguments) {
         return 1;
     }
     UniqueServiceHandle service(OpenServiceW(manager.get(), serviceName(), SERVICE_START));
+    DWORD error = GetLastError();
     if (service) {
         std::vector<const wchar_t*> startArguments;
         for (size_t i = 1; i < arguments.size(); ++i) startArguments.push_back(arguments[i].c_str());
@@ -156,12 +178,14 @@ int startService(const ArgumentVector& arguments) {
             say(L"Starting service '%s'.\n", serviceName());
             return 0;
         }
-        if (GetLastError() == ERROR_SERVICE_ALREADY_RUNNING) {
+        error = GetLastError();
+        // A service that is still stopping is not running: it is not started.
+        if (error == ERROR_SERVICE_ALREADY_RUNNING && !stillStopping()) {
             say(L"Service is already running.\n");
             return 0;
         }
     }
-    say(L"Could not start service. Error code: %d\n", static_cast<int>(GetLastError()));
+    say(L"Could not start service. Error code: %d\n", static_cast<int>(error));
     return 1;
 }
 
