@@ -42,6 +42,14 @@ TEST_F(Priority, FourByteValueIsThePriorityClass) {
     EXPECT_EQ(childPriority(name.c_str()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
     write(BELOW_NORMAL_PRIORITY_CLASS, 2);
     EXPECT_EQ(childPriority(name.c_str()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+    // Creation flags other than a class would start the child suspended
+    // or under a debugger.
+    write(CREATE_SUSPENDED, 4);
+    EXPECT_EQ(childPriority(name.c_str()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+    write(HIGH_PRIORITY_CLASS | DEBUG_PROCESS, 4);
+    EXPECT_EQ(childPriority(name.c_str()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+    write(REALTIME_PRIORITY_CLASS, 4);
+    EXPECT_EQ(childPriority(name.c_str()), static_cast<DWORD>(REALTIME_PRIORITY_CLASS));
 }
 
 // The service process's supervision of its child, run in this process

@@ -338,6 +338,20 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
     exit(0);
 }
 
+// The value becomes part of the child's creation flags, where any other
+// bit would start it suspended, under a debugger or without its pipes.
+bool isPriorityClass(DWORD value) {
+    switch (value) {
+    case IDLE_PRIORITY_CLASS:
+    case BELOW_NORMAL_PRIORITY_CLASS:
+    case NORMAL_PRIORITY_CLASS:
+    case ABOVE_NORMAL_PRIORITY_CLASS:
+    case HIGH_PRIORITY_CLASS:
+    case REALTIME_PRIORITY_CLASS: return true;
+    default: return false;
+    }
+}
+
 }  // namespace
 
 DWORD childPriority(const wchar_t* serviceName) {
@@ -348,8 +362,12 @@ DWORD childPriority(const wchar_t* serviceName) {
     if (registry().queryValueW(key, serviceName, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
             ERROR_SUCCESS &&
         size == sizeof value) {
-        logLine(L"using priority %d", static_cast<int>(value));
-        priority = value;
+        if (isPriorityClass(value)) {
+            logLine(L"using priority %d", static_cast<int>(value));
+            priority = value;
+        } else {
+            logLine(L"ignoring priority %d: not a priority class", static_cast<int>(value));
+        }
     }
     registry().closeKey(key);
     return priority;
