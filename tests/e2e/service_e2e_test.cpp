@@ -49,6 +49,14 @@ protected:
         return s;
     }
     DWORD state() { return status().dwCurrentState; }
+    // The mini service in its slow-stop mode: its stop outlasts the 1 s
+    // wait hint that it reports, and it stops after 4 s.
+    static SC_HANDLE createSlowStopService(SC_HANDLE manager, const std::wstring& mini) {
+        std::wstring binary = L"\"" + fake_runtime::environmentValue(L"LRX_MINI_SERVICE") + L"\" slow-stop";
+        return CreateServiceW(manager, mini.c_str(), mini.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                              SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr, nullptr,
+                              nullptr, nullptr);
+    }
 
     // Waits for the service to reach `wanted`; false after 15 s.
     bool waitForState(DWORD wanted) {
@@ -220,11 +228,8 @@ TEST_F(Service, ChildEndingWithAnErrorIsNotReportedStopped) {
 
 TEST_F(Service, StopThatOutlastsItsWaitHint) {
     std::wstring mini = L"LrxMini" + std::to_wstring(GetCurrentProcessId());
-    std::wstring binary = L"\"" + fake_runtime::environmentValue(L"LRX_MINI_SERVICE") + L"\" slow-stop";
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE service = CreateServiceW(manager, mini.c_str(), mini.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                       SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr,
-                                       nullptr, nullptr, nullptr);
+    SC_HANDLE service = createSlowStopService(manager, mini);
     ASSERT_NE(service, nullptr);
     ASSERT_TRUE(StartServiceW(service, 0, nullptr));
     for (int i = 0; i < 100 && status(mini).dwCurrentState != SERVICE_RUNNING; ++i) Sleep(100);
@@ -244,11 +249,8 @@ TEST_F(Service, StopThatOutlastsItsWaitHint) {
 // fails as if it ran. Both verbs fail and leave the service as it is.
 TEST_F(Service, AServiceStillStoppingIsNeitherReplacedNorRestarted) {
     std::wstring mini = L"LrxMiniKeep" + std::to_wstring(GetCurrentProcessId());
-    std::wstring binary = L"\"" + fake_runtime::environmentValue(L"LRX_MINI_SERVICE") + L"\" slow-stop";
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE service = CreateServiceW(manager, mini.c_str(), mini.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                       SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr,
-                                       nullptr, nullptr, nullptr);
+    SC_HANDLE service = createSlowStopService(manager, mini);
     ASSERT_NE(service, nullptr);
     auto startMini = [&] {
         for (int i = 0; i < 100 && status(mini).dwCurrentState != SERVICE_STOPPED; ++i) Sleep(100);
