@@ -189,6 +189,37 @@ TEST_F(Instance, SecondStartFindsTheFirstAndBringsItForward) {
     release(dir.file(L"first"), first);
 }
 
+// "Local\" and a launcher path of 256 characters make a semaphore name
+// longer than CreateSemaphoreA takes; the second start still finds the
+// first.
+TEST_F(Instance, ASecondStartFindsTheFirstAtALongPath) {
+    const std::wstring tail = L"\\Probe.exe";
+    size_t folderChars = 256 - dir.file(L"").size() - tail.size();
+    ASSERT_LT(folderChars, 250u);
+    std::wstring folder = dir.file(std::wstring(folderChars, L'd'));
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    exe = folder + tail;
+    ASSERT_EQ(exe.size(), 256u);
+    pack(true, false);
+    HANDLE first = startChild(probeLine(dir.file(L"first"), kHoldMs), environment());
+    waitForClaim(dir.file(L"first"));
+    EXPECT_EQ(written(dir.file(L"first")).first, baseName());
+
+    ChildOptions options;
+    options.environment = environment();
+    EXPECT_EQ(runChild(probeLine(dir.file(L"second"), 0), options).exitCode, 0u);
+    EXPECT_FALSE(fileExists(dir.file(L"second")));  // it never got past the claim
+    release(dir.file(L"first"), first);
+    std::string valueName = narrowUtf8(exe);
+    for (char& c : valueName) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\brightmoor\\lorix\\pids", 0, KEY_ALL_ACCESS, &key) ==
+        ERROR_SUCCESS) {
+        RegDeleteValueA(key, valueName.c_str());
+        RegCloseKey(key);
+    }
+}
+
 TEST_F(Instance, WithoutToFrontNoWindowIsTouched) {
     pack(true, false);
     HANDLE first = startChild(probeLine(dir.file(L"first"), kHoldMs, true), environment());

@@ -77,12 +77,20 @@ void bringInstanceToFront(DWORD processId) {
 // fails with ERROR_ACCESS_DENIED rather than reporting ERROR_ALREADY_EXISTS.
 bool nameTaken(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED; }
 
+// CreateSemaphoreA refuses a name of MAX_PATH characters or more
+// (ERROR_FILENAME_EXCED_RANGE), which "Local\" and a long launcher path
+// reach: every start would then take itself for the only one. The wide
+// call takes the same name.
+HANDLE createSemaphore(const std::string& name) {
+    return CreateSemaphoreW(nullptr, 1, 1, widenPath(name.c_str()).c_str());
+}
+
 void claimNumbered(const std::string& base) {
     HANDLE semaphore = nullptr;
     DWORD error = 0;
     for (int n = 0;; ++n) {
         g_name = base + std::to_string(n);
-        semaphore = CreateSemaphoreA(nullptr, 1, 1, g_name.c_str());
+        semaphore = createSemaphore(g_name);
         error = GetLastError();
         if (!nameTaken(error) || n >= kLastCounter) break;
         if (semaphore) CloseHandle(semaphore);
@@ -94,7 +102,7 @@ void claimNumbered(const std::string& base) {
 void claimSingle(const std::string& base, const std::string& path) {
     logLine(L"single instance mode");
     g_name = base;
-    HANDLE semaphore = CreateSemaphoreA(nullptr, 1, 1, g_name.c_str());
+    HANDLE semaphore = createSemaphore(g_name);
     DWORD error = GetLastError();
     logLine(L"semaphore name %S, code %d, value %p", g_name.c_str(), static_cast<int>(error), semaphore);
     if (!nameTaken(error)) {
