@@ -351,8 +351,8 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Misc_
             procOf<decltype(g_miscFunctions.moveFileEx)>(LoadLibraryA("Kernel32.DLL"), "MoveFileExW");
     if (!g_miscFunctions.moveFileEx) return JNI_FALSE;
     JavaWide source(env, from), target(env, to);
-    // A target that could not be copied must not become a null one, which
-    // would delete the source at the reboot instead of moving it.
+    // A target that could not be copied is not passed on as its empty
+    // stand-in, nor as null, which would delete the source at the reboot.
     if (anyCopyFailed(source, target)) return JNI_FALSE;
     return g_miscFunctions.moveFileEx(source.get(), target.get(), MOVEFILE_DELAY_UNTIL_REBOOT) ? JNI_TRUE
                                                                                                : JNI_FALSE;
