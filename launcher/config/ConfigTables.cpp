@@ -1,17 +1,47 @@
 #include "launcher/config/ConfigTables.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cwchar>
-#include <map>
+#include <utility>
+#include <vector>
 
 #include "launcher/config/ConfigKeys.h"
 #include "launcher/config/Log.h"
 
 namespace {
 
-std::map<int32_t, std::string> g_config;
-std::map<int32_t, std::wstring> g_messages;
+// An id-keyed table kept sorted by id; storing an id again replaces its
+// value.  A few hundred entries at most, filled once.
+template <class Text>
+class IdTable {
+public:
+    void clear() { entries_.clear(); }
+    void store(int32_t id, Text value) {
+        auto at = lowerBound(entries_, id);
+        if (at != entries_.end() && at->first == id)
+            at->second = std::move(value);
+        else
+            entries_.insert(at, {id, std::move(value)});
+    }
+    const Text* find(int32_t id) const {
+        auto at = lowerBound(entries_, id);
+        return at != entries_.end() && at->first == id ? &at->second : nullptr;
+    }
+
+private:
+    using Entry = std::pair<int32_t, Text>;
+    template <class Entries>
+    static auto lowerBound(Entries& entries, int32_t id) {
+        return std::lower_bound(entries.begin(), entries.end(), id,
+                                [](const Entry& e, int32_t key) { return e.first < key; });
+    }
+    std::vector<Entry> entries_;
+};
+
+IdTable<std::string> g_config;
+IdTable<std::wstring> g_messages;
 bool g_messageBox = true;
 char g_flavour = 0;
 
@@ -22,7 +52,7 @@ std::wstring toWide(const std::u16string& text) {
 }
 
 void storeMessages(const std::vector<MessageEntry>& messages) {
-    for (const MessageEntry& m : messages) g_messages[m.id] = toWide(m.text);
+    for (const MessageEntry& m : messages) g_messages.store(m.id, toWide(m.text));
 }
 
 template <class Ch>
@@ -35,8 +65,7 @@ int copyCut(const Ch* text, size_t length, Ch* buffer, int size) {
 }
 
 const std::string* findConfig(int32_t id) {
-    auto it = g_config.find(id);
-    return it == g_config.end() ? nullptr : &it->second;
+    return g_config.find(id);
 }
 
 // Both forms cut a value that does not fit and say so in the log.
@@ -50,7 +79,7 @@ void logWhenCut(int32_t id, int size, size_t length) {
 void storeConfigurationTables(const BlockData& block, const char* localeName) {
     g_config.clear();
     g_messages.clear();
-    for (const ConfigEntry& e : block.config) g_config[e.id] = e.value;
+    for (const ConfigEntry& e : block.config) g_config.store(e.id, e.value);
     storeMessages(block.messages);
     for (const LanguageGroup& g : block.groups)
         if (languageGroupMatches(g.prefix, localeName)) storeMessages(g.messages);
@@ -95,9 +124,9 @@ std::string configStringCopy(int32_t id) {
 }
 
 int messageText(int32_t id, wchar_t* buffer, int size) {
-    auto it = g_messages.find(id);
-    if (it == g_messages.end()) return copyCut(L"", 0, buffer, size);
-    return copyCut(it->second.c_str(), it->second.size(), buffer, size);
+    const std::wstring* text = g_messages.find(id);
+    if (!text) return copyCut(L"", 0, buffer, size);
+    return copyCut(text->c_str(), text->size(), buffer, size);
 }
 
 int messageOrConfigText(int32_t id, wchar_t* buffer, int size) {
