@@ -130,3 +130,13 @@ TEST_F(JvmPackedRuntime, FailedUnpackKeepsThePackForTheNextLaunch) {
     EXPECT_EQ(readText(home + L"\\lib\\rt.jar"), "packed rt archive");
     EXPECT_FALSE(exists(home + L"\\lib\\rt.jar.pack"));
 }
+
+TEST_F(JvmPackedRuntime, AnUnpackerThatFailsAfterRemovingThePackLeavesItsArchive) {
+    // The archive is the only copy left: deleting it would leave the
+    // runtime without its classes for good.
+    writeText(home + L"\\lib\\rt.jar.pack", "packed rt archive");
+    writeText(home + L"\\bin\\unpack200.txt", "exit=3 removed");
+    EXPECT_EQ(prepare(), "Preparing JRE ...\n");
+    EXPECT_FALSE(exists(home + L"\\lib\\rt.jar.pack"));
+    EXPECT_EQ(readText(home + L"\\lib\\rt.jar"), "packed rt archive");
+}

@@ -74,6 +74,8 @@ DWORD runUnpacker(const std::string& application, const std::string& arguments) 
 // Unpacks home\...\x.jar.pack into x.jar and deletes the packed file.  An
 // unpacker that fails leaves the packed file (and no half-written .jar),
 // so that the next launch tries again instead of finding a broken runtime.
+// When it removed the packed file all the same, the .jar is the only copy
+// left and stays for the java.exe probe to judge.
 void unpack(const std::string& packed, const char* home) {
     std::string archive = packed.substr(0, packed.size() - kDotPackLength);
     if (!pathExistsNarrow(packed.c_str())) {
@@ -83,6 +85,10 @@ void unpack(const std::string& packed, const char* home) {
     std::string application = std::string(home) + "\\bin\\unpack200.exe";
     DWORD exitCode = runUnpacker(application, "-r \"" + packed + "\" \"" + archive + "\"");
     if (exitCode != 0 || !pathExistsNarrow(archive.c_str())) {
+        if (!pathExistsNarrow(packed.c_str())) {
+            logLine(L"unpack200 failed with exit code %d and removed %S", static_cast<int>(exitCode), packed.c_str());
+            return;
+        }
         logLine(L"unpack200 failed with exit code %d, keeping %S", static_cast<int>(exitCode), packed.c_str());
         DeleteFileA(archive.c_str());
         return;

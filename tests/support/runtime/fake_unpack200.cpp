@@ -3,7 +3,10 @@
 // For the arguments [-r] PACK JAR it writes PACK's bytes to JAR and exits
 // with 0 (PACK stays; the launcher deletes it).  When unpack200.txt beside
 // itself says exit=N with N non-zero, it writes only the first half of the
-// bytes and exits with N: an unpacker that fails half-way.  Every run
+// bytes and exits with N: an unpacker that fails half-way.  With
+// "removed" in that file as well, it writes all of the bytes, deletes
+// PACK as -r asks, and still exits with N: an unpacker that fails after
+// its work was done.  Every run
 // appends its whole command line to unpack200.runs beside itself.
 #include <windows.h>
 
@@ -35,11 +38,13 @@ void recordRun(const std::wstring& dir) {
     CloseHandle(file);
 }
 
-int configuredExitCode(const std::wstring& dir) {
-    if (!fake_runtime::exists(dir + L"unpack200.txt")) return 0;
-    std::string text = fake_runtime::readText(dir + L"unpack200.txt");
-    size_t pos = text.find("exit=");
-    return pos == std::string::npos ? 0 : std::atoi(text.c_str() + pos + 5);
+std::string behaviour(const std::wstring& dir) {
+    return fake_runtime::exists(dir + L"unpack200.txt") ? fake_runtime::readText(dir + L"unpack200.txt") : "";
+}
+
+int configuredExitCode(const std::string& behaviour) {
+    size_t pos = behaviour.find("exit=");
+    return pos == std::string::npos ? 0 : std::atoi(behaviour.c_str() + pos + 5);
 }
 
 }  // namespace
@@ -54,8 +59,11 @@ int wmain(int argc, wchar_t** argv) {
 
     if (!fake_runtime::exists(files[0])) return 3;
     std::string data = fake_runtime::readText(files[0]);
-    int exitCode = configuredExitCode(dir);
-    if (exitCode != 0) data.resize(data.size() / 2);
+    const std::string configured = behaviour(dir);
+    int exitCode = configuredExitCode(configured);
+    bool removesPack = configured.find("removed") != std::string::npos;
+    if (exitCode != 0 && !removesPack) data.resize(data.size() / 2);
     if (!fake_runtime::writeText(files[1], data)) return 4;
+    if (removesPack) DeleteFileW(files[0].c_str());
     return exitCode;
 }
