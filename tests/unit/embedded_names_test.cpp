@@ -16,3 +16,14 @@ TEST(EmbeddedNames, OnlyRelativeNamesInsideTheDirectoryAreSafe) {
                             ".", "lib\\.\\a", "\\\\srv\\share\\a", "a:stream", "lib\\\\a"})
         EXPECT_FALSE(isSafeEmbeddedName(bad)) << bad;
 }
+
+TEST(EmbeddedNames, DeviceNamesAreNotFiles) {
+    for (const char* device : {"CON", "con", "Nul.txt", "AUX.tar.gz", "PRN ", "COM0", "com9.log", "LPT1", "CONIN$",
+                               "conout$.x"})
+        EXPECT_TRUE(isDeviceName(device)) << device;
+    for (const char* file : {"CONS", "xnul", "COM", "COM10", "LPTX", "NUL_", "CON_IN$", "", ".con"})
+        EXPECT_FALSE(isDeviceName(file)) << file;
+    EXPECT_FALSE(isSafeEmbeddedName("lib\\nul.dll"));
+    EXPECT_FALSE(isSafeEmbeddedName("com1\\a.dll"));
+    EXPECT_TRUE(isSafeEmbeddedName("lib\\console.dll"));
+}

@@ -334,10 +334,22 @@ TEST(PackDescription, MissingOrUnsafeEmbeddedFilesAreErrors) {
     EXPECT_TRUE(contains(fileError("\\x.dll = x.dll"), "empty part"));
     EXPECT_TRUE(contains(fileError("lib\\ = x.dll"), "empty part"));
     EXPECT_TRUE(contains(fileError("= x.dll"), "needs a name"));
+    // Names that Windows opens as devices, or stores under another name.
+    for (const char* device : {"CON", "nul.txt", "lib\\Com1.dll", "LPT9", "aux\\a.dll", "\"prn .txt\"", "conout$"})
+        EXPECT_TRUE(contains(fileError(std::string(device) + " = x.dll"), "names a Windows device")) << device;
+    EXPECT_TRUE(contains(fileError("lib.\\a.dll = x.dll"), "which Windows drops"));
+    EXPECT_TRUE(contains(fileError("\"a.dll \" = x.dll"), "which Windows drops"));
+    for (const char* file : {"console.dll", "com10", "lpt.txt", "nul_.txt", "lib\\con1.dll"})
+        EXPECT_TRUE(parse(std::string("[files]\n") + file + " = x.dll\n", dir.path()).ok) << file;
 
     Parsed twice = parse("[files]\nA.dll = x.dll\na.DLL = x.dll\n", dir.path());
     ASSERT_TRUE(twice.ok) << twice.error;
     EXPECT_TRUE(contains(joinedWarnings(twice), "t.launcher:3: warning: the file name \"a.DLL\" is given twice"));
+
+    dir.write("empty.txt", "");
+    Parsed empty = parse("[files]\nmarker.txt = empty.txt\n", dir.path());
+    ASSERT_TRUE(empty.ok) << empty.error;
+    EXPECT_TRUE(contains(joinedWarnings(empty), "t.launcher:2: warning: the embedded file \"marker.txt\" is empty"));
 }
 
 TEST(PackDescription, ImageIsResolvedAgainstTheDescription) {

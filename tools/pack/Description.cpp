@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "launcher/config/EmbeddedNames.h"
 #include "tools/pack/FileIO.h"
 #include "tools/pack/KnownKeys.h"
 #include "tools/pack/TextForms.h"
@@ -336,6 +337,9 @@ bool parseFileLine(Parser& p, const std::string& line, size_t start) {
     file.source = source;
     if (!readHostFile(joinHostPath(p.baseDir, source), file.data, why))
         return fail(p, "cannot read embedded file " + quotedForMessage(source) + ": " + why);
+    if (file.data.empty())
+        warnAt(p, p.line, "the embedded file " + quotedForMessage(name) +
+                              " is empty; the launcher extracts no file for it");
     for (const EmbeddedFile& earlier : p.out->files)
         if (sameNameIgnoringCase(earlier.name, name))
             warnAt(p, p.line, "the file name " + quotedForMessage(name) +
@@ -563,6 +567,13 @@ std::string embeddedNameProblem(const std::string& name) {
     if (first.empty() || second.empty()) return "the file name " + shown + " has an empty part";
     if (first == "." || first == ".." || second == "." || second == "..")
         return "the file name " + shown + " must stay inside the extraction directory";
+    for (const std::string& part : {first, second}) {
+        if (isDeviceName(part))
+            return "the file name " + shown + " names a Windows device (" + quotedForMessage(part) +
+                   "), not a file";
+        if (part.back() == '.' || part.back() == ' ')
+            return "the file name " + shown + " ends a part with \".\" or a blank, which Windows drops";
+    }
     return std::string();
 }
 
