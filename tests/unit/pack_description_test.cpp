@@ -261,6 +261,21 @@ TEST(PackDescription, WarnsAboutValuesTheLauncherReadsDifferently) {
     EXPECT_EQ(p.warnings.size(), 10u) << all;
 }
 
+TEST(PackDescription, WarnsAboutValuesCutByTheLaunchersShorterBuffers) {
+    Parsed p = parse("[config]\n"
+                     "152 = " + std::string(200, 's') + "\n"      // 2
+                     "10003 = " + std::string(4001, 'd') + "\n"   // 3
+                     "10111 = " + std::string(2000, 't') + "\n"   // 4
+                     "124 = " + std::string(2000, 'a') + "\n"     // 5: fits
+                     "10118 = " + std::string(1999, 't') + "\n"); // 6: fits
+    ASSERT_TRUE(p.ok) << p.error;
+    const std::string all = joinedWarnings(p);
+    EXPECT_TRUE(contains(all, ":2: warning: key 152 is read up to 199 characters; 1 are lost")) << all;
+    EXPECT_TRUE(contains(all, ":3: warning: key 10003 is read up to 4000 characters; 1 are lost")) << all;
+    EXPECT_TRUE(contains(all, ":4: warning: key 10111 is read up to 1999 characters; 1 are lost")) << all;
+    EXPECT_EQ(p.warnings.size(), 3u) << all;
+}
+
 TEST(PackDescription, VersionLimitsThatCanBothPassGiveNoWarning) {
     for (const char* limits : {"126 = 1.8\n127 = 1.8\n", "126 = 1.8.0_200\n127 = 1.8\n", "126 = 1.8\n127 = 11\n",
                                "126 =\n127 = 1.8\n"}) {

@@ -16,7 +16,6 @@ enum class Form {
     SearchSequence,  // type letter and value, entries separated by ;
     EntryList,       // type letter, flag, name; entries separated by ;
     Colour,          // red,green,blue
-    FixedArguments,  // read into 2000 characters
 };
 
 struct KnownKey {
@@ -38,7 +37,7 @@ const KnownKey kKnownKeys[] = {
     {121, "class-path", Form::EntryList, "class path entry list"},
     {122, "main-class", Form::Text, "main class"},
     {123, "vm-options", Form::Text, "VM options"},
-    {124, "arguments", Form::FixedArguments, "fixed arguments of the main method"},
+    {124, "arguments", Form::Text, "fixed arguments of the main method"},
     {125, "j-arguments", Form::Integer, "non-zero: -J arguments become VM options"},
     {126, "min-java-version", Form::Version, "minimum Java version (empty: no limit)"},
     {127, "max-java-version", Form::Version, "maximum Java version (empty: no limit)"},
@@ -83,7 +82,19 @@ constexpr int32_t kFirstVersionEntry = 10201;
 constexpr int32_t kLastVersionEntry = 10399;
 constexpr int32_t kMinimumVersion = 126;
 constexpr int32_t kMaximumVersion = 127;
-constexpr size_t kFixedArgumentsChars = 2000;
+
+// Values the launcher reads into buffers smaller than its usual 6000 bytes,
+// with the characters it keeps of them.
+struct ReadLimit {
+    int32_t id;
+    size_t chars;
+};
+const ReadLimit kReadLimits[] = {
+    {124, 2000},    // the fixed main arguments
+    {152, 199},     // the preferred JVM subdirectory
+    {10003, 4000},  // the application directory, where the helper DLL is looked for
+    {10111, 1999}, {10114, 1999}, {10118, 1999}, {10121, 1999},  // the splash texts and colours
+};
 constexpr size_t kValueBufferBytes = 6000;
 
 const KnownKey* findKnownKey(int32_t id) {
@@ -312,13 +323,11 @@ std::vector<std::string> checkConfigValue(int32_t id, const std::string& value) 
     case Form::SearchSequence: checkSearchSequence(id, value, problems); break;
     case Form::EntryList: checkEntryList(id, value, problems); break;
     case Form::Colour: checkColour(id, value, problems); break;
-    case Form::FixedArguments:
-        if (value.size() > kFixedArgumentsChars)
-            problems.push_back("key " + std::to_string(id) + " is read up to " +
-                               std::to_string(kFixedArgumentsChars) + " characters; " +
-                               std::to_string(value.size() - kFixedArgumentsChars) + " are lost");
-        break;
     }
+    for (const ReadLimit& limit : kReadLimits)
+        if (limit.id == id && value.size() > limit.chars)
+            problems.push_back("key " + std::to_string(id) + " is read up to " + std::to_string(limit.chars) +
+                               " characters; " + std::to_string(value.size() - limit.chars) + " are lost");
     return problems;
 }
 
