@@ -13,10 +13,18 @@ inline FARPROC procOfLoadedModule(const wchar_t* module, const char* name) {
     return handle ? GetProcAddress(handle, name) : nullptr;
 }
 
-// A function of a module loaded by bare name with LoadLibraryW; the module
-// stays loaded for the life of the process.
+// A module of Windows itself, loaded from System32 only.  By bare name,
+// LoadLibrary also searches the application's directory, the current
+// directory and PATH, where a planted copy (in a downloads folder, say)
+// would run in its place, often elevated.
+inline HMODULE loadSystemModule(const wchar_t* module) {
+    return LoadLibraryExW(module, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+// A function of a module of Windows loaded from System32; the module stays
+// loaded for the life of the process.
 inline FARPROC procOfLibrary(const wchar_t* module, const char* name) {
-    HMODULE handle = LoadLibraryW(module);
+    HMODULE handle = loadSystemModule(module);
     return handle ? GetProcAddress(handle, name) : nullptr;
 }
 

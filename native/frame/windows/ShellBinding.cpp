@@ -6,15 +6,15 @@ ShellFunctions g_shellFunctions = {};
 
 void preloadShellDependencies() {
     lookUpOnce(g_shellFunctions.dependenciesPreloaded, [] {
-        LoadLibraryW(L"davhlpr.dll");
-        LoadLibraryW(L"fwbase.dll");
+        loadSystemModule(L"davhlpr.dll");
+        loadSystemModule(L"fwbase.dll");
     });
 }
 
 bool bindShellFunctions() {
     if (g_shellFunctions.changeNotify && g_shellFunctions.execute) return true;
     preloadShellDependencies();
-    HMODULE shell32 = LoadLibraryW(L"shell32.dll");
+    HMODULE shell32 = loadSystemModule(L"shell32.dll");
     if (!shell32) return false;
     bindSlot(g_shellFunctions.changeNotify, GetProcAddress(shell32, "SHChangeNotify"));
     bindSlot(g_shellFunctions.execute, GetProcAddress(shell32, "ShellExecuteW"));

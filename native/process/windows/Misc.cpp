@@ -12,6 +12,7 @@
 
 #include "native/frame/windows/JniStrings.h"
 #include "native/frame/windows/NativeHandles.h"
+#include "native/frame/windows/OptionalBinding.h"
 #include "native/process/ProcessText.h"
 
 MiscFunctions g_miscFunctions = {ExitWindowsEx, nullptr, nullptr};
@@ -218,8 +219,8 @@ void listByProcessStatus(JNIEnv* env, JavaStringList& list) {
         listWithFunctions(env, *g_miscFunctions.processStatusDouble, list);
         return;
     }
-    UniqueLibrary psapi(LoadLibraryA("Psapi.DLL"));
-    UniqueLibrary kernel(LoadLibraryA("Kernel32.DLL"));
+    UniqueLibrary psapi(loadSystemModule(L"Psapi.DLL"));
+    UniqueLibrary kernel(loadSystemModule(L"Kernel32.DLL"));
     if (!psapi || !kernel) return;
     ProcessStatusFunctions functions = {
         procOf<decltype(functions.enumProcesses)>(psapi.get(), "EnumProcesses"),
@@ -246,7 +247,7 @@ void appendExecutableOf(JNIEnv* env, CreateSnapshot createSnapshot, FirstModule 
 }
 
 void listBySnapshot(JNIEnv* env, JavaStringList& list) {
-    UniqueLibrary kernel(LoadLibraryA("Kernel32.DLL"));
+    UniqueLibrary kernel(loadSystemModule(L"Kernel32.DLL"));
     CreateSnapshot createSnapshot = procOf<CreateSnapshot>(kernel.get(), "CreateToolhelp32Snapshot");
     WalkProcesses first = procOf<WalkProcesses>(kernel.get(), "Process32FirstW");
     WalkProcesses next = procOf<WalkProcesses>(kernel.get(), "Process32NextW");
@@ -319,7 +320,7 @@ JNIEXPORT void JNICALL Java_com_tavra_runtime_installer_platform_win32_Misc_broa
 
 JNIEXPORT jlong JNICALL Java_com_tavra_runtime_installer_platform_win32_Misc_getPhysicalMemory0(JNIEnv*, jclass) {
     {
-        UniqueLibrary kernel(LoadLibraryA("Kernel32.DLL"));
+        UniqueLibrary kernel(loadSystemModule(L"Kernel32.DLL"));
         MemoryStatusEx statusEx = procOf<MemoryStatusEx>(kernel.get(), "GlobalMemoryStatusEx");
         if (statusEx) {
             MEMORYSTATUSEX status = {};
@@ -348,7 +349,7 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Misc_
     JNIEnv* env, jclass, jstring from, jstring to) {
     if (!g_miscFunctions.moveFileEx)
         g_miscFunctions.moveFileEx =
-            procOf<decltype(g_miscFunctions.moveFileEx)>(LoadLibraryA("Kernel32.DLL"), "MoveFileExW");
+            procOf<decltype(g_miscFunctions.moveFileEx)>(loadSystemModule(L"Kernel32.DLL"), "MoveFileExW");
     if (!g_miscFunctions.moveFileEx) return JNI_FALSE;
     JavaWide source(env, from), target(env, to);
     // A target that could not be copied is not passed on as its empty

@@ -19,7 +19,7 @@ const size_t kPathUnits = 32768;
 bool bindVersionFunctions() {
     VersionFunctions& f = g_versionFunctions;
     lookUpOnce(f.loadTried, [&f] {
-        HMODULE version = LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        HMODULE version = loadSystemModule(L"version.dll");
         if (!version) return;
         bindSlot(f.getSize, GetProcAddress(version, "GetFileVersionInfoSizeW"));
         bindSlot(f.getInfo, GetProcAddress(version, "GetFileVersionInfoW"));

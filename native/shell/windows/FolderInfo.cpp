@@ -26,19 +26,30 @@ const UINT kDirectoryUnits = 32767;
 const DWORD kRegistryValueBytes = 32767;
 const DWORD kUniversalNameBytes = 65534;
 
-FARPROC procOfLibraryA(const char* module, const char* name) {
-    HMODULE handle = LoadLibraryA(module);
-    return handle ? GetProcAddress(handle, name) : nullptr;
+// "<system directory>\\name" into `path`; empty when the directory is
+// unknown or too long, which compares as an unreadable version.
+void systemModulePath(const wchar_t* name, wchar_t (&path)[MAX_PATH + 16]) {
+    UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        path[0] = L'\0';
+        return;
+    }
+    path[length++] = L'\\';
+    lstrcpynW(path + length, name, MAX_PATH + 16 - length);
 }
 
 // An updated "_shfoldr.dll" that an installer put beside the system's
 // "shfolder.dll" is taken when it is newer, or when neither version can be
 // read; "shfolder.dll" otherwise, and whenever the other cannot be loaded.
+// Both are the System32 copies only.
 HMODULE loadFolderModule() {
-    int order = compareFileVersions(L"_shfoldr.dll", L"shfolder.dll");
+    wchar_t replacement[MAX_PATH + 16], system[MAX_PATH + 16];
+    systemModulePath(L"_shfoldr.dll", replacement);
+    systemModulePath(L"shfolder.dll", system);
+    int order = compareFileVersions(replacement, system);
     HMODULE module = nullptr;
-    if (prefersReplacementFolderModule(order)) module = LoadLibraryW(L"_shfoldr.dll");
-    if (!module) module = LoadLibraryW(L"shfolder.dll");
+    if (prefersReplacementFolderModule(order)) module = loadSystemModule(L"_shfoldr.dll");
+    if (!module) module = loadSystemModule(L"shfolder.dll");
     return module;
 }
 
@@ -46,7 +57,7 @@ bool bindFolderPath() {
     FolderFunctions& f = g_folderFunctions;
     lookUpOnce(f.folderPathTried, [&f] {
         // Loaded first so that the folder module finds it in the process.
-        LoadLibraryW(L"shell32.dll");
+        loadSystemModule(L"shell32.dll");
         HMODULE module = loadFolderModule();
         if (module) bindSlot(f.getFolderPath, GetProcAddress(module, "SHGetFolderPathW"));
     });
@@ -64,7 +75,7 @@ GUID guidOf(const FolderGuid& id) {
 
 jstring knownFolder(JNIEnv* env, jint id) {
     if (!g_folderFunctions.getKnownFolderPath &&
-        !bindSlot(g_folderFunctions.getKnownFolderPath, procOfLibraryA("shell32.dll", "SHGetKnownFolderPath")))
+        !bindSlot(g_folderFunctions.getKnownFolderPath, procOfLibrary(L"shell32.dll", "SHGetKnownFolderPath")))
         return nullptr;
     PWSTR path = nullptr;
     HRESULT result = g_folderFunctions.getKnownFolderPath(guidOf(knownFolderOfId(id)), 0, nullptr, &path);
@@ -127,7 +138,7 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Folder
     HeapArray<wchar_t> directory(kDirectoryUnits + 1);
     if (g_folderFunctions.getSystemWindowsDirectory ||
         bindSlot(g_folderFunctions.getSystemWindowsDirectory,
-                 procOfLibraryA("Kernel32.DLL", "GetSystemWindowsDirectoryW"))) {
+                 procOfLibrary(L"Kernel32.DLL", "GetSystemWindowsDirectoryW"))) {
         UINT n = g_folderFunctions.getSystemWindowsDirectory(directory.get(), kDirectoryUnits);
         if (n != 0 && n < kDirectoryUnits) return javaStringFromWide(env, directory.get());
     }
@@ -166,7 +177,7 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Folder
 JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_FolderInfo_getUniversalPathName0(
     JNIEnv* env, jclass, jstring path) {
     if (!g_folderFunctions.getUniversalName &&
-        !bindSlot(g_folderFunctions.getUniversalName, procOfLibraryA("mpr.dll", "WNetGetUniversalNameW")))
+        !bindSlot(g_folderFunctions.getUniversalName, procOfLibrary(L"mpr.dll", "WNetGetUniversalNameW")))
         return path;
     JavaWide localPath(env, path);
     if (localPath.failed()) return path;

@@ -10,6 +10,7 @@
 
 #include "native/frame/windows/ComPtr.h"
 #include "native/frame/windows/JniStrings.h"
+#include "native/frame/windows/OptionalBinding.h"
 
 FileChooserFunctions g_fileChooserFunctions = {};
 
@@ -27,7 +28,7 @@ const DWORD kOptionsGroupId = 100000;
 bool bindShellItemFunctions() {
     FileChooserFunctions& f = g_fileChooserFunctions;
     if (f.createItemFromParsingName && f.createItemArrayFromItem) return true;
-    HMODULE shell32 = LoadLibraryA("shell32.dll");
+    HMODULE shell32 = loadSystemModule(L"shell32.dll");
     if (!shell32) return false;
     if (!f.createItemFromParsingName)
         f.createItemFromParsingName = reinterpret_cast<decltype(f.createItemFromParsingName)>(

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shobjidl.h>
 
-// The shell32 functions of the file dialog, bound with LoadLibraryA on
+// The shell32 functions of the file dialog, bound from System32 on
 // first use.
 struct FileChooserFunctions {
     HRESULT(WINAPI* createItemFromParsingName)(PCWSTR path, IBindCtx* context, REFIID iid, void** item);

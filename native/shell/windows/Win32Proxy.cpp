@@ -20,7 +20,7 @@ const wchar_t kUserAgent[] = L"tavra proxy detection/1.0";
 bool proxyFunctionsAvailable() {
     ProxyFunctions& f = g_proxyFunctions;
     lookUpOnce(f.loadTried, [&f] {
-        HMODULE winhttp = LoadLibraryW(L"Winhttp.dll");
+        HMODULE winhttp = loadSystemModule(L"Winhttp.dll");
         if (!winhttp) return;
         bindSlot(f.getIEProxyConfig, GetProcAddress(winhttp, "WinHttpGetIEProxyConfigForCurrentUser"));
         bindSlot(f.open, GetProcAddress(winhttp, "WinHttpOpen"));

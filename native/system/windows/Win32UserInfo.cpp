@@ -95,7 +95,7 @@ bool bindAdvapi(Function& slot, const char* name) {
 // netapi32 stays loaded once it was loaded here.
 HMODULE netapi32() {
     HMODULE module = GetModuleHandleW(L"netapi32.dll");
-    return module ? module : LoadLibraryW(L"netapi32.dll");
+    return module ? module : loadSystemModule(L"netapi32.dll");
 }
 
 template <class Function>
@@ -330,7 +330,7 @@ JNIEXPORT jboolean JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32
     if (!f.sspicliLoaded) {
         // Needed by the elevation prompt on some systems; the result does not matter.
         f.sspicliLoaded = true;
-        LoadLibraryW(L"sspicli.dll");
+        loadSystemModule(L"sspicli.dll");
     }
     HINSTANCE instance = shellExecute(nullptr, L"runas", program.get(), arguments.get(), folder.get(), showCommand);
     return reinterpret_cast<INT_PTR>(instance) > 32 ? JNI_TRUE : JNI_FALSE;
@@ -404,7 +404,7 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Win32U
     ResultText result;
     UnitText& text = result.text;
     HMODULE advapi = advapi32();
-    UniqueLibrary userenv(LoadLibraryW(L"Userenv.dll"));
+    UniqueLibrary userenv(loadSystemModule(L"Userenv.dll"));
     if (!advapi || !userenv) {
         text.append(u" could not load library ").appendNumber(lastError());
         return javaStringOf(env, text);
