@@ -2,8 +2,9 @@
 
 size_t registryStringUnits(const char16_t* data, size_t byteCount) {
     size_t units = byteCount / 2;
-    if (units > 0 && data[units - 1] == 0) --units;
-    return units;
+    size_t text = 0;
+    while (text < units && data[text] != 0) ++text;
+    return text;
 }
 
 std::vector<UnitSpan> registryMultiStringParts(const char16_t* data, size_t byteCount) {

@@ -6,9 +6,10 @@
 #include <vector>
 
 // Units of the text of a REG_SZ or REG_EXPAND_SZ value of byteCount bytes:
-// the whole units of the data (an odd last byte is not part of any unit),
-// less one when the last of them is NUL. A value stored without its NUL
-// keeps all of its text.
+// the whole units of the data (an odd last byte is not part of any unit) up
+// to the first NUL. A value stored without its NUL keeps all of its text;
+// one stored with padding after its NUL (a writer that gave its buffer's
+// size) ends where its text ends, as every other reader of it sees it.
 size_t registryStringUnits(const char16_t* data, size_t byteCount);
 
 // One string of a REG_MULTI_SZ value: its first unit and its length.

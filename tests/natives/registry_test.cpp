@@ -116,6 +116,11 @@ TEST_F(RegistryNatives, StringDataIsReadOnlyAsFarAsItExists) {
     setRaw(L"terminated", REG_SZ, text, 8);
     setRaw(L"odd", REG_SZ, text, 7);  // half a unit after "abc"
     setRaw(L"empty", REG_SZ, text, 0);
+    const wchar_t padded[8] = L"abc";  // NULs after the text, as from a whole buffer
+    setRaw(L"padded", REG_SZ, padded, sizeof padded);
+    setRaw(L"padded expand", REG_EXPAND_SZ, padded, sizeof padded);
+    EXPECT_EQ(L"abc", get(L"padded").asText());
+    EXPECT_EQ(L"abc", fakejni::constructorArgs(get(L"padded expand").asObject()).at(0).asText());
     EXPECT_EQ(L"abc", get(L"unterminated").asText());
     EXPECT_EQ(L"abc", get(L"terminated").asText());
     EXPECT_EQ(L"abc", get(L"odd").asText());

@@ -15,7 +15,7 @@ std::vector<std::u16string> parts(const std::u16string& data, size_t byteCount) 
     return out;
 }
 
-TEST(RegistryStringUnits, DropOneTrailingNulAndAnOddByte) {
+TEST(RegistryStringUnits, EndAtTheFirstNulOrTheLastWholeUnit) {
     std::u16string text = u"ab";
     text.push_back(0);
     EXPECT_EQ(2u, registryStringUnits(text.data(), 6));
@@ -24,8 +24,10 @@ TEST(RegistryStringUnits, DropOneTrailingNulAndAnOddByte) {
     EXPECT_EQ(1u, registryStringUnits(text.data(), 3));
     EXPECT_EQ(0u, registryStringUnits(text.data(), 1));
     EXPECT_EQ(0u, registryStringUnits(text.data(), 0));
+    std::u16string padded(u"ab\0\0\0\0", 6);  // written with its buffer's size
+    EXPECT_EQ(2u, registryStringUnits(padded.data(), 12));
     std::u16string twoNuls(2, u'\0');
-    EXPECT_EQ(1u, registryStringUnits(twoNuls.data(), 4));  // only the last NUL is the terminator
+    EXPECT_EQ(0u, registryStringUnits(twoNuls.data(), 4));
 }
 
 TEST(RegistryMultiStringParts, StringsInOrderUpToTheFinalNul) {

@@ -127,10 +127,7 @@ JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_Folder
     if (status != ERROR_SUCCESS || size > kRegistryValueBytes) return nullptr;
     // Data stored without its NUL ends at the data's end, not beyond it.
     const char16_t* units = reinterpret_cast<const char16_t*>(data.get());
-    size_t length = registryStringUnits(units, size);
-    size_t text = 0;
-    while (text < length && units[text] != 0) ++text;
-    return javaStringFromWide(env, reinterpret_cast<const wchar_t*>(units), text);
+    return javaStringFromWide(env, reinterpret_cast<const wchar_t*>(units), registryStringUnits(units, size));
 }
 
 JNIEXPORT jstring JNICALL Java_com_tavra_runtime_installer_platform_win32_FolderInfo_getWindowsDirectory0(JNIEnv* env,
