@@ -217,11 +217,12 @@ TEST_F(TaskDialogBinding, AFailedCallOrAStandardButtonGives1000) {
     EXPECT_EQ(-1000, taskDialogResult(0, true));
 }
 
-// A label the VM cannot copy (a full heap) would be an empty button.
-TEST_F(TaskDialogBinding, ALabelThatCannotBeCopiedShowsNoDialog) {
+// A label the VM cannot copy (a full heap) would be an empty button: the
+// call fails as a dialog closed without a choice, not as a missing one.
+TEST_F(TaskDialogBinding, ALabelThatCannotBeCopiedShowsNoDialogAndGives1000) {
     g_taskCall = {};
     fakejni::failCopiesAfter(4);  // title, instruction, content and the first label
-    EXPECT_EQ(0, showTask(L"t", 0, 0, {L"Yes", L"No"}, 0, nullptr, true));
+    EXPECT_EQ(1000, showTask(L"t", 0, 0, {L"Yes", L"No"}, 0, nullptr, true));
     fakejni::failCopiesAfter(-1);
     EXPECT_TRUE(g_taskCall.buttons.empty());
 }

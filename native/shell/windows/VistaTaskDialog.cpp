@@ -59,7 +59,9 @@ extern "C" JNIEXPORT jint JNICALL Java_com_tavra_runtime_installer_platform_win3
     JavaWide title(env, windowTitle), instruction(env, mainInstruction), text(env, content);
     JavaWide verification(env, verificationText);
     JavaWideArray labels(env, buttonLabels);
-    if (anyCopyFailed(title, instruction, text, verification, labels)) return 0;
+    // A text the VM could not copy fails the call; 0 would claim the task
+    // dialog is missing from this Windows.
+    if (anyCopyFailed(title, instruction, text, verification, labels)) return kNoCustomButton;
     std::vector<TASKDIALOG_BUTTON> buttons = buttonsOf(labels);
 
     TASKDIALOGCONFIG config = {};
