@@ -6,6 +6,7 @@
 #include <jni.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <vector>
@@ -76,20 +77,27 @@ jint terminateForced(const jint* pids, jsize count) {
     return result;
 }
 
-// Opens every listed process for waiting and waits for all of them: 1 when
-// all ended in time, 3 on time-out, 2 when one cannot be opened or the wait
-// fails (as for more than MAXIMUM_WAIT_OBJECTS or no process at all).
+// Opens every listed process once for waiting and waits for all of them: 1
+// when all ended in time, 3 on time-out, 2 when one cannot be opened or the
+// wait fails (as for more than MAXIMUM_WAIT_OBJECTS processes). A pid listed
+// twice is waited for once: Windows refuses a wait for all on two handles
+// of the same process.
 jint awaitProcessesEnded(const jint* pids, jsize count, DWORD timeout) {
-    jint result = 1;
-    std::vector<UniqueHandle> processes(static_cast<size_t>(count));
-    std::vector<HANDLE> handles(static_cast<size_t>(count));
+    std::vector<DWORD> distinct;
     for (jsize i = 0; i < count; ++i) {
-        processes[i].reset(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pids[i])));
+        DWORD pid = static_cast<DWORD>(pids[i]);
+        if (std::find(distinct.begin(), distinct.end(), pid) == distinct.end()) distinct.push_back(pid);
+    }
+    jint result = 1;
+    std::vector<UniqueHandle> processes(distinct.size());
+    std::vector<HANDLE> handles(distinct.size());
+    for (size_t i = 0; i < distinct.size(); ++i) {
+        processes[i].reset(OpenProcess(SYNCHRONIZE, FALSE, distinct[i]));
         if (!processes[i]) result = 2;
         handles[i] = processes[i].get();
     }
     if (result != 1) return result;
-    DWORD waited = WaitForMultipleObjects(static_cast<DWORD>(count), handles.data(), TRUE, timeout);
+    DWORD waited = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), TRUE, timeout);
     if (waited == WAIT_TIMEOUT) return 3;
     return waited == 0 ? 1 : 2;
 }
@@ -125,6 +133,16 @@ BOOL CALLBACK collectTopLevelWindow(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
+// The title of a window, terminated within the buffer. The length a window
+// reports for WM_GETTEXT is its own word and may exceed what was copied, so
+// the text ends where its terminator is, never past the buffer.
+size_t readWindowTitle(HWND hwnd, wchar_t (&title)[kTextUnits]) {
+    title[0] = 0;
+    if (GetWindowTextW(hwnd, title, kTextUnits) <= 0) title[0] = 0;
+    title[kTextUnits - 1] = 0;
+    return wcslen(title);
+}
+
 void reportOnStandardError(const char* text) {
     fputs(text, stderr);
     fflush(stderr);
@@ -137,8 +155,7 @@ jobject newWindowInfo(JNIEnv* env, jclass cls, jmethodID constructor, HWND hwnd)
     wchar_t className[kTextUnits];
     jstring classText = GetClassNameW(hwnd, className, kTextUnits) ? javaStringFromWide(env, className) : nullptr;
     wchar_t title[kTextUnits];
-    int titleLength = GetWindowTextW(hwnd, title, kTextUnits);
-    jstring titleText = titleLength > 0 ? javaStringFromWide(env, title) : nullptr;
+    jstring titleText = readWindowTitle(hwnd, title) > 0 ? javaStringFromWide(env, title) : nullptr;
     jobject info = nullptr;
     if (titleText && classText && style != 0) {
         info = env->NewObject(cls, constructor, static_cast<jlong>(reinterpret_cast<INT_PTR>(hwnd)), style,
@@ -165,9 +182,9 @@ wchar_t g_title[kTextUnits];
 BOOL CALLBACK findTitleOfTarget(HWND hwnd, LPARAM) {
     if (windowProcessId(hwnd) != g_titlePid) return TRUE;
     wchar_t text[kTextUnits];
-    int length = GetWindowTextW(hwnd, text, kTextUnits);
-    if (length <= 0) return TRUE;
-    wmemcpy(g_title, text, static_cast<size_t>(length) + 1);
+    size_t length = readWindowTitle(hwnd, text);
+    if (length == 0) return TRUE;
+    wmemcpy(g_title, text, length + 1);
     return IsWindowVisible(hwnd) ? FALSE : TRUE;
 }
 
