@@ -10,6 +10,8 @@
 # Environment (set by ctest): WINEPREFIX, LRX_LAUNCHER (servicelauncher.exe),
 # LRX_PACK (pack.exe), LRX_SOURCE_DIR.
 set -euo pipefail
+# A command that fails outside a check (a pipeline, a copy) names its line.
+trap 'echo "FAIL: line $LINENO exited with $?" >&2' ERR
 : "${WINEPREFIX:?}" "${LRX_LAUNCHER:?}" "${LRX_PACK:?}" "${LRX_SOURCE_DIR:?}"
 export WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
