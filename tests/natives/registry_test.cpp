@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
+// After shlobj.h, which brings windows.h.
+#include <sddl.h>
 
 #include "native/frame/windows/Privileges.h"
 #include "native/frame/windows/ShellBinding.h"
@@ -236,6 +238,31 @@ TEST_F(RegistryNatives, OnlyIfEmptyKeepsAKeyWithAValueAndPlainDeleteRemovesTheTr
     callExport("Registry", "deleteKey0", {kHkcu, path(L"tree"), false, 0});
     EXPECT_FALSE(exists(L"tree"));
     EXPECT_TRUE(exists(L"full"));
+}
+
+// A key its owner may read and delete but not write: "only if empty" still
+// looks inside it before deleting anything.
+TEST_F(RegistryNatives, OnlyIfEmptyKeepsAFullKeyThatCannotBeWritten) {
+    callExport("Registry", "createKey0", {kHkcu, path(L"guarded\\inside"), 0});
+    HKEY guarded = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, (scratch.path() + L"\\guarded").c_str(), 0,
+                                           WRITE_DAC | KEY_READ, &guarded));
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KRSD;;;WD)", SDDL_REVISION_1,
+                                                                     &descriptor, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(guarded, DACL_SECURITY_INFORMATION, descriptor));
+    LocalFree(descriptor);
+    RegCloseKey(guarded);
+    HKEY writable = nullptr;
+    LSTATUS denied = RegOpenKeyExW(HKEY_CURRENT_USER, (scratch.path() + L"\\guarded").c_str(), 0,
+                                   KEY_READ | KEY_SET_VALUE, &writable);
+    if (denied == ERROR_SUCCESS) RegCloseKey(writable);
+    ASSERT_EQ(ERROR_ACCESS_DENIED, denied);
+
+    callExport("Registry", "deleteKey0", {kHkcu, path(L"guarded"), true, 0});
+    EXPECT_TRUE(exists(L"guarded\\inside"));
+    callExport("Registry", "deleteKey0", {kHkcu, path(L"guarded"), false, 0});
+    EXPECT_FALSE(exists(L"guarded"));
 }
 
 // Windows opens the root itself for a null or empty subkey.  The test lends

@@ -339,9 +339,12 @@ JNIEXPORT void JNICALL Java_com_tavra_runtime_installer_platform_win32_Registry_
     // Windows opens the root itself for a null or empty subkey, so the tree
     // delete would empty the whole hive before failing on the root.
     if (keyPath.failed() || !keyPath.get() || !keyPath.get()[0]) return;
+    // The emptiness test reads the key: a key the caller may delete but not
+    // write to would otherwise skip the test and lose its whole tree. A key
+    // that cannot be read is left as it is; a missing one has nothing to lose.
     if (onlyIfEmpty) {
-        UniqueKey key = openKey(root, keyPath.get(), view, OpenMode::Write);
-        if (key && !isEmptyKey(key.get())) return;
+        UniqueKey key = openKey(root, keyPath.get(), view, OpenMode::Read);
+        if (!key || !isEmptyKey(key.get())) return;
     }
     HKEY base = rootKey(root);
     if (!base) return;
