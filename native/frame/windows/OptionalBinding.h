@@ -13,12 +13,29 @@ inline FARPROC procOfLoadedModule(const wchar_t* module, const char* name) {
     return handle ? GetProcAddress(handle, name) : nullptr;
 }
 
+// "<system directory>\\name" into `path`; empty when the directory is
+// unknown or too long.
+inline void systemModulePath(const wchar_t* name, wchar_t (&path)[MAX_PATH + 16]) {
+    UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        path[0] = L'\0';
+        return;
+    }
+    path[length++] = L'\\';
+    lstrcpynW(path + length, name, MAX_PATH + 16 - length);
+}
+
 // A module of Windows itself, loaded from System32 only.  By bare name,
 // LoadLibrary also searches the application's directory, the current
 // directory and PATH, where a planted copy (in a downloads folder, say)
-// would run in its place, often elevated.
+// would run in its place, often elevated.  The full path, with the
+// module's own directory searched first for what it imports, works on
+// every Windows; LOAD_LIBRARY_SEARCH_SYSTEM32 is refused by Vista and by
+// Windows 7 without its loader update.
 inline HMODULE loadSystemModule(const wchar_t* module) {
-    return LoadLibraryExW(module, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    wchar_t path[MAX_PATH + 16];
+    systemModulePath(module, path);
+    return path[0] ? LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) : nullptr;
 }
 
 // A function of a module of Windows loaded from System32; the module stays

@@ -26,18 +26,6 @@ const UINT kDirectoryUnits = 32767;
 const DWORD kRegistryValueBytes = 32767;
 const DWORD kUniversalNameBytes = 65534;
 
-// "<system directory>\\name" into `path`; empty when the directory is
-// unknown or too long, which compares as an unreadable version.
-void systemModulePath(const wchar_t* name, wchar_t (&path)[MAX_PATH + 16]) {
-    UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        path[0] = L'\0';
-        return;
-    }
-    path[length++] = L'\\';
-    lstrcpynW(path + length, name, MAX_PATH + 16 - length);
-}
-
 // An updated "_shfoldr.dll" that an installer put beside the system's
 // "shfolder.dll" is taken when it is newer, or when neither version can be
 // read; "shfolder.dll" otherwise, and whenever the other cannot be loaded.
