@@ -290,6 +290,32 @@ TEST_F(HandleNatives, AnObjectWhoseNameQueryStillWaitsIsNotAskedForAgain) {
     CloseHandle(g_release);
 }
 
+// Where the table gives no object addresses (as Wine's), the handle asked
+// for and the duplicate left waiting with its query are still left out of
+// later lists: asking for them would leave one more thread behind each.
+TEST_F(HandleNatives, WithoutObjectAddressesAStuckHandleAndItsWaitingCopyAreNotAskedForAgain) {
+    nativetest::ScratchFolder folder;
+    HANDLE stuck = CreateFileW(folder.file(L"stuck.txt").c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, stuck);
+    g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_stuckQueriesEntered = 0;
+    g_stuckQueriesEnded = 0;
+    g_handleFunctions.queryObject = stuckNameQuery;
+
+    listLinkedHandles();
+    listLinkedHandles();
+    HandleList third = listLinkedHandles();
+    EXPECT_EQ(1, g_stuckQueriesEntered);
+    EXPECT_EQ(L"", third.nameOf(stuck));
+
+    SetEvent(g_release);
+    for (int i = 0; i < 1000 && g_stuckQueriesEnded < g_stuckQueriesEntered; ++i) Sleep(10);
+    EXPECT_EQ(objectNameOf(stuck), listLinkedHandles().nameOf(stuck));
+    g_handleFunctions.queryObject = nullptr;
+    CloseHandle(stuck);
+    CloseHandle(g_release);
+}
+
 HANDLE WINAPI noThreadToSpare(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;

@@ -90,34 +90,42 @@ const SIZE_T kNameQueryStackBytes = 64 * 1024;
 struct NameQuery {
     UniqueHandle object;
     uint64_t objectAddress = 0;
+    uint64_t sourceValue = 0;  // the listed handle the duplicate was made of
+    uint64_t ownValue = 0;     // the duplicate's own value
     std::vector<uint8_t> name = std::vector<uint8_t>(kObjectInfoBytes);
     bool answered = false;
     bool ended = false;    // under g_waitingLock
-    bool waiting = false;  // listed in g_waitingObjects
+    bool waiting = false;  // listed in g_waitingQueries
     LONG holders = 2;
 };
 
-// The objects whose name query was left behind and still waits.  It waits
-// for the object's own lock, so asking again, for this or another handle of
-// the object, would only leave one more thread waiting: later lists leave
-// those handles out at once.  Where the table gives no object address (0),
-// every handle is asked for.
+// The name queries left behind that still wait.  Each waits for its
+// object's lock, so asking again, for this or another handle of the object,
+// would only leave one more thread waiting: later lists leave those handles
+// out at once.  Where the table gives no object address (0), the handle
+// that was asked for and the query's own duplicate are still known, and are
+// left out; without that, every list would ask for the duplicates the last
+// one left behind, doubling the waiting threads each time.
 SRWLOCK g_waitingLock = SRWLOCK_INIT;
-std::vector<uint64_t> g_waitingObjects;
+std::vector<const NameQuery*> g_waitingQueries;
 
-bool nameQueryStillWaits(uint64_t objectAddress) {
-    if (objectAddress == 0) return false;
+bool waitsFor(const NameQuery& query, const HandleTableEntry& entry) {
+    return (entry.object != 0 && entry.object == query.objectAddress) || entry.value == query.sourceValue ||
+           entry.value == query.ownValue;
+}
+
+bool nameQueryStillWaits(const HandleTableEntry& entry) {
     AcquireSRWLockExclusive(&g_waitingLock);
-    bool waits = std::find(g_waitingObjects.begin(), g_waitingObjects.end(), objectAddress) != g_waitingObjects.end();
+    bool waits = std::any_of(g_waitingQueries.begin(), g_waitingQueries.end(),
+                             [&entry](const NameQuery* query) { return waitsFor(*query, entry); });
     ReleaseSRWLockExclusive(&g_waitingLock);
     return waits;
 }
 
 void markLeftBehind(NameQuery* query) {
-    if (query->objectAddress == 0) return;
     AcquireSRWLockExclusive(&g_waitingLock);
     if (!query->ended) {
-        g_waitingObjects.push_back(query->objectAddress);
+        g_waitingQueries.push_back(query);
         query->waiting = true;
     }
     ReleaseSRWLockExclusive(&g_waitingLock);
@@ -126,8 +134,7 @@ void markLeftBehind(NameQuery* query) {
 void markEnded(NameQuery* query) {
     AcquireSRWLockExclusive(&g_waitingLock);
     query->ended = true;
-    if (query->waiting)
-        g_waitingObjects.erase(std::find(g_waitingObjects.begin(), g_waitingObjects.end(), query->objectAddress));
+    if (query->waiting) g_waitingQueries.erase(std::find(g_waitingQueries.begin(), g_waitingQueries.end(), query));
     ReleaseSRWLockExclusive(&g_waitingLock);
 }
 
@@ -145,10 +152,12 @@ DWORD WINAPI runNameQuery(LPVOID parameter) {
 
 // The name of a file object into `name`, unless the query takes longer
 // than kNameQueryLimitMillis.  Without a thread to spare it is asked here.
-bool queryFileNameInTime(UniqueHandle object, uint64_t objectAddress, std::vector<uint8_t>& name) {
+bool queryFileNameInTime(UniqueHandle object, const HandleTableEntry& entry, std::vector<uint8_t>& name) {
     NameQuery* query = new NameQuery;
+    query->ownValue = reinterpret_cast<ULONG_PTR>(object.get());
     query->object = std::move(object);
-    query->objectAddress = objectAddress;
+    query->objectAddress = entry.object;
+    query->sourceValue = entry.value;
     UniqueHandle thread(g_handleFunctions.createThread(nullptr, kNameQueryStackBytes, runNameQuery, query,
                                                        STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!thread.valid()) {
@@ -168,7 +177,7 @@ bool queryFileNameInTime(UniqueHandle object, uint64_t objectAddress, std::vecto
 // handle is not a file, has no name or cannot be queried.  Only files are
 // asked for their names: the list keeps nothing else.
 jstring fileObjectName(JNIEnv* env, const HandleTableEntry& entry) {
-    if (nameQueryStillWaits(entry.object)) return nullptr;
+    if (nameQueryStillWaits(entry)) return nullptr;
     HANDLE self = GetCurrentProcess();
     UniqueHandle duplicate;
     HANDLE source = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(entry.value));
@@ -181,7 +190,7 @@ jstring fileObjectName(JNIEnv* env, const HandleTableEntry& entry) {
     const UNICODE_STRING* typeName = reinterpret_cast<const UNICODE_STRING*>(type.data());
     if (!isFileTypeName(reinterpret_cast<const char16_t*>(typeName->Buffer), typeName->Length)) return nullptr;
     std::vector<uint8_t> name;
-    if (!queryFileNameInTime(std::move(duplicate), entry.object, name)) return nullptr;
+    if (!queryFileNameInTime(std::move(duplicate), entry, name)) return nullptr;
     const UNICODE_STRING* objectName = reinterpret_cast<const UNICODE_STRING*>(name.data());
     if (objectName->Length == 0 || !objectName->Buffer) return nullptr;
     return javaStringFromWide(env, objectName->Buffer, objectName->Length / sizeof(wchar_t));
