@@ -1,9 +1,9 @@
 #include "tests/natives/NativeTestSupport.h"
 
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwctype>
 
 #include "native/frame/RegistrationTable.h"
 
@@ -139,6 +139,11 @@ std::string narrow(const std::wstring& text) {
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
     return out;
+}
+
+std::wstring lower(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
+    return text;
 }
 
 std::wstring utf16(const std::string& text) {

@@ -62,6 +62,8 @@ std::wstring utf16(const std::string& text);
 // The record's lines of JNI calls made while an exception was pending.
 std::vector<std::string> callsWithAnExceptionPending();
 std::string narrow(const std::wstring& text);  // UTF-8
+// The text in lower case, for paths Windows compares without case.
+std::wstring lower(std::wstring text);
 
 }  // namespace nativetest
 

@@ -22,6 +22,8 @@
 
 namespace {
 
+using nativetest::lower;
+
 using fakejni::newString;
 using fakejni::newStringArray;
 using nativetest::callExport;
@@ -228,11 +230,6 @@ TEST_F(TaskDialogBinding, ALabelThatCannotBeCopiedShowsNoDialogAndGives1000) {
 }
 
 // ---- file dialog, for real --------------------------------------------------------------
-
-std::wstring lower(std::wstring text) {
-    for (wchar_t& c : text) c = towlower(c);
-    return text;
-}
 
 std::vector<std::wstring> lowerTexts(jobject array) {
     std::vector<std::wstring> out;

@@ -5,19 +5,15 @@
 
 #include <shlobj.h>
 
-#include <cwctype>
 
 #include "native/shell/windows/FolderInfo.h"
 #include "tests/natives/NativeTestSupport.h"
 
 namespace {
 
-using fakejni::newString;
+using nativetest::lower;
 
-std::wstring lower(std::wstring text) {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
-    return text;
-}
+using fakejni::newString;
 
 std::wstring environment(const wchar_t* name) {
     wchar_t value[32768];

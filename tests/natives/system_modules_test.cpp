@@ -5,7 +5,6 @@
 
 #include <shlobj.h>
 
-#include <cwctype>
 #include <string>
 
 #include "native/frame/windows/ShellBinding.h"
@@ -14,12 +13,9 @@
 
 namespace {
 
-using nativetest::besideTestProgram;
+using nativetest::lower;
 
-std::wstring lower(std::wstring text) {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
-    return text;
-}
+using nativetest::besideTestProgram;
 
 // The file a loaded module came from, or "" when no module of that name is
 // in the process.
