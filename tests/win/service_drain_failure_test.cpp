@@ -40,11 +40,14 @@ HANDLE WINAPI noThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LP
     return nullptr;
 }
 
+// The recorded pipe ends still open. A value that was closed may already
+// name a handle that another thread of the test process opened since (an
+// event, a thread, a file), so only a value that is still a pipe counts.
 int openPipeHandles() {
     int open = 0;
     DWORD flags = 0;
     for (HANDLE h : g_pipeHandles)
-        if (GetHandleInformation(h, &flags)) ++open;
+        if (GetHandleInformation(h, &flags) && GetFileType(h) == FILE_TYPE_PIPE) ++open;
     return open;
 }
 
