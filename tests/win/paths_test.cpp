@@ -156,6 +156,37 @@ TEST_F(PathsDir, ExecutableNameOutsideTheCodePageFallsBackToAUsableShortPath) {
     EXPECT_TRUE(sameFile(dir, subdir)) << dir;
 }
 
+// The long form of a path: taken as it stands only when the file system
+// proves it long; a short name is still expanded, and a spelling in
+// another case gets what GetLongPathNameW gives it.
+TEST_F(PathsDir, LongPathNameExpandsShortNamesAndKeepsLongOnes) {
+    const std::wstring file = dir_ + L"\\Program With A Long Name.exe";
+    ASSERT_TRUE(writeFile(file, ""));
+    wchar_t got[kChars], expected[kChars];
+
+    wchar_t shortName[kChars];
+    DWORD n = GetShortPathNameW(file.c_str(), shortName, kChars);
+    ASSERT_TRUE(n > 0 && n < static_cast<DWORD>(kChars));
+    ASSERT_NE(file, shortName);
+    EXPECT_EQ(longPathName(shortName, got), file.size());
+    EXPECT_EQ(file, got);
+
+    EXPECT_EQ(longPathName(file.c_str(), got), file.size());
+    EXPECT_EQ(file, got);
+    EXPECT_EQ(longPathName(dir_.c_str(), got), dir_.size());
+    EXPECT_EQ(dir_, got);
+
+    std::wstring upper = file;
+    for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
+    n = GetLongPathNameW(upper.c_str(), expected, kChars);
+    EXPECT_EQ(longPathName(upper.c_str(), got), n);
+    EXPECT_EQ(std::wstring(expected), got);
+
+    SetLastError(0);
+    EXPECT_EQ(longPathName((dir_ + L"\\missing.exe").c_str(), got), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
 // ---- conversions -------------------------------------------------------------
 
 TEST(PathsConvert, NarrowingReportsCharactersOutsideTheCodePage) {

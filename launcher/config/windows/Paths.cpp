@@ -83,6 +83,23 @@ bool acceptNarrow(const std::string& candidate, bool lossy, char* out) {
     return !lossy && hasExeSuffix(candidate.c_str()) && copyText(out, kBufferChars, candidate.c_str());
 }
 
+// True when the normalised name of the file or directory `path` names
+// (every component long and in the case the disk stores it, links and
+// substituted drives resolved), less its "\\?\" prefix, is `path`
+// character for character.  Then no component of `path` is a short name,
+// and its long form is `path` itself.
+bool isItsOwnLongForm(const wchar_t* path) {
+    UniqueHandle file(CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.valid()) return false;
+    wchar_t normalised[kBufferChars];
+    DWORD n = GetFinalPathNameByHandleW(file.get(), normalised, kBufferChars, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= kBufferChars) return false;
+    bool prefixed = normalised[0] == L'\\' && normalised[1] == L'\\' && normalised[2] == L'?' && normalised[3] == L'\\';
+    const wchar_t* name = prefixed ? normalised + 4 : normalised;
+    return std::wcscmp(name, path) == 0;
+}
+
 // The module file name and its long form; the module name stands in for
 // the long path when GetLongPathNameW fails.
 void readLongModulePath(wchar_t* longPath) {
@@ -92,7 +109,7 @@ void readLongModulePath(wchar_t* longPath) {
     if (moduleLength == 0 || moduleLength >= kBufferChars) module[0] = 0;
 
     longPath[0] = 0;
-    DWORD longLength = GetLongPathNameW(module, longPath, kBufferChars);
+    DWORD longLength = longPathName(module, longPath);
     DWORD error = GetLastError();
     if (longLength >= kBufferChars) longPath[0] = 0;
     logLine(L"init file name %s %s %d %d", module, longPath, static_cast<int>(longLength),
@@ -380,6 +397,19 @@ void fullPathNarrow(const char* path, char* out, int size, bool keepCase) {
     }
     if (!keepCase) lowerCasePathNarrow(out);
     collapseBackslashesNarrow(out);
+}
+
+// One query of the open file stands in for GetLongPathNameW's look-up of
+// every directory on the way when it proves the path long already: Wine
+// makes each look-up dear.  Any other path, or a failed query, goes to
+// GetLongPathNameW.
+unsigned long longPathName(const wchar_t* path, wchar_t* longPath) {
+    if (path[0] && isItsOwnLongForm(path)) {
+        if (!copyText(longPath, kBufferChars, path)) return 0;
+        SetLastError(ERROR_SUCCESS);
+        return static_cast<DWORD>(std::wcslen(path));
+    }
+    return GetLongPathNameW(path, longPath, kBufferChars);
 }
 
 bool pathExistsWide(const wchar_t* path, uint64_t* lastWrite) { return pathExists(path, lastWrite); }
