@@ -332,7 +332,7 @@ int main(int argc, char** argv) {
                 launcherMain - plainMain);
     std::printf("(record lines: JNI calls and VM options the stub recorded before main)\n");
     // main returns right after printing the marker: "to main" is the end of main.
-    bench::printGoal("/run to the end of main", launcherMain, floorMain, 1.10);
+    bench::printGoal("/run to the end of main", launcher.series.toMain, floor.series.toMain, 1.10);
     bench::printSize("servicelauncher.exe", LRX_BENCH_LAUNCHER, 200);
 #ifdef LRX_BENCH_TVRINST
     bench::printSize("tvrinst.dll", LRX_BENCH_TVRINST, 256);

@@ -293,10 +293,8 @@ void printReport(int cycles, const Series& floor, const Series& launcher, size_t
     printRow("/stop verb ended", floor.stopVerb, launcher.stopVerb);
     std::printf("(*) launcher: main runs in the service's child; floor: reported running\n");
     std::printf("java.exe starts during the measured launcher cycles: %u\n", static_cast<unsigned>(javaStarts));
-    bench::printGoal("/start until reported running", bench::median(launcher.startToRunning),
-                     bench::median(floor.startToRunning), 1.25);
-    bench::printGoal("/stop until reported stopped", bench::median(launcher.stopToStopped),
-                     bench::median(floor.stopToStopped), 1.25);
+    bench::printGoal("/start until reported running", launcher.startToRunning, floor.startToRunning, 1.25);
+    bench::printGoal("/stop until reported stopped", launcher.stopToStopped, floor.stopToStopped, 1.25);
     // A stop that does not reach STOPPED fails the run before this report.
     std::printf("stops that reached STOPPED: launcher %zu of %d, floor %zu of %d\n", launcher.stopToStopped.size(),
                 cycles, floor.stopToStopped.size(), cycles);
