@@ -54,11 +54,11 @@ void fullPathNarrow(const char* path, char* out, int size, bool keepCase);
 // found (0 for a drive root or a missing path).  A path holding '<', '>'
 // or '"' (no file name can) never exists.
 bool pathExistsWide(const wchar_t* path, uint64_t* lastWrite = nullptr);
+bool pathExistsNarrow(const char* path, uint64_t* lastWrite = nullptr);
 
 // GetLongPathNameW of `path` into `longPath` (kBufferChars): the length of
 // the long form, or 0 with the error when there is none.
 unsigned long longPathName(const wchar_t* path, wchar_t* longPath);
-bool pathExistsNarrow(const char* path, uint64_t* lastWrite = nullptr);
 
 // The narrow short path that cmd.exe prints for `path` (for %I in ("path")
 // do @echo %~sI); false when that fails.  Paths holding a double quote or
